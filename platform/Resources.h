@@ -1,0 +1,25 @@
+#pragma once
+// The program's own embedded files (type "BIN", integer names) and its string table.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace platform {
+
+enum class ResourceStatus { Found, NotFound, LoadFailed };
+
+// An embedded file, used in place: `data` points into the program image and is never copied.
+struct EmbeddedFile {
+  ResourceStatus status = ResourceStatus::NotFound;
+  const std::uint8_t* data = nullptr;
+  std::size_t size = 0;
+};
+
+// FindResource + LoadResource + SizeofResource for type "BIN".
+EmbeddedFile findEmbeddedFile(int resourceId);
+
+// The string-table entry `id`, or nothing when the table has no such entry.
+std::optional<std::string> loadString(int id);
+
+}  // namespace platform

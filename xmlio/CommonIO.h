@@ -1,0 +1,111 @@
+#pragma once
+// The DOM provider and the document frame: an XML declaration, one root element with the attribute
+// strVersion holding the format version as four dotted numbers. The serialisers of a record type
+// (DeviceSeriesIO, DeviceSeriesIO2) derive from ICommonIO and supply the root's content.
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "xmlio/Dom.h"
+
+// Four integers with the text form "%d.%d.%d.%d".
+struct FormatVersion {
+  std::int32_t major = 0;
+  std::int32_t minor = 0;
+  std::int32_t build = 0;
+  std::int32_t revision = 0;
+
+  // sscanf "%d.%d.%d.%d"; components that are not there stay 0.
+  static FormatVersion parse(std::string_view text);
+  std::string text() const;
+  // major x 1000000 + minor x 10000 + build x 100 + revision.
+  std::int32_t packed() const;
+  static FormatVersion unpack(std::int32_t packed);
+  // -1, 0 or 1 comparing major, then minor (build and revision are ignored).
+  static int compareMajorMinor(const FormatVersion& a, const FormatVersion& b);
+  bool operator==(const FormatVersion&) const = default;
+};
+
+// The DOM provider: initialises COM, checks for the DOM and holds the document loaded from a file.
+// A copy takes both flags and shares the document.
+class MSXMLDOMCreator {
+ public:
+  MSXMLDOMCreator();
+  MSXMLDOMCreator(const MSXMLDOMCreator& other);
+  MSXMLDOMCreator& operator=(const MSXMLDOMCreator& other);
+  virtual ~MSXMLDOMCreator();
+
+  // Creates a document and loads `path` into it; never throws. The outcome is in document/openFailed.
+  void LoadFile(const std::string& path);
+
+  bool comReady = false;    // COM initialised by this provider and the DOM found
+  bool openFailed = false;  // creating the document or loading the file failed
+  dom::Document document;   // the loaded document, or empty
+};
+
+// Why the last load, probe or save of a serialiser failed; empty after a success.
+// (The framework's own message, or the DOM error with the place where it occurred.)
+class ICommonIO {
+ public:
+  // "XMLIO reader reports lexically conforming but invalid structured xml file"
+  class InterpretException : public std::runtime_error {
+   public:
+    InterpretException();
+  };
+  // The serialiser's own version and the document's; no message of its own.
+  class VersionMismatchException : public std::exception {
+   public:
+    VersionMismatchException(const FormatVersion& own, const FormatVersion& document)
+        : ownVersion(own), documentVersion(document) {}
+    FormatVersion ownVersion;
+    FormatVersion documentVersion;
+  };
+
+  explicit ICommonIO(std::string path);
+  ICommonIO(const ICommonIO& other) = default;  // shares the other's document and documentVersion
+  virtual ~ICommonIO() = default;
+
+  // The serialiser's own format version, parsed each call.
+  virtual FormatVersion& GetVersion(FormatVersion& version) const = 0;
+  virtual std::string GetRootName() const = 0;
+
+  // Makes sure the provider holds the document of this serialiser's file (re-creating a provider
+  // whose open failed); true when it does.
+  bool OpenDocument();
+  // The first element named GetRootName() among the children of `parent` (the document when empty);
+  // reads strVersion into documentVersion; throws InterpretException, std::runtime_error
+  // ("<root>IO: Lacking version attribute") or VersionMismatchException (only with the check active).
+  dom::Node FindRoot(const dom::Node& parent = dom::Node());
+  // The root element with strVersion set to GetVersion()'s text.
+  dom::Node WriteRoot(dom::Document& document);
+  // 0, or the comparison (-1, 0, 1) of the document's version with the serialiser's on a mismatch.
+  int ProbeDocument();
+
+  const std::string& path() const { return path_; }
+  // Why the last load or save failed, for tools; empty after a success.
+  const std::string& lastError() const { return lastError_; }
+
+  // The version check of FindRoot runs only inside the host application itself (its title string,
+  // id 57344, is "Tarvel Tessaprint Dual"); never in this installer. Tests may switch it on.
+  static bool versionCheckActive();
+  static void setVersionCheckForTesting(bool active);
+
+  std::int32_t documentVersion = 0;  // packed version of the last root read; 0 until then
+
+ protected:
+  enum class LoadOutcome { Loaded, Failed, DocumentOlder, DocumentNewer };
+  // OpenDocument, FindRoot, then readContent(root). Every exception becomes Failed (with lastError
+  // set), except a version mismatch, which becomes DocumentOlder or DocumentNewer.
+  LoadOutcome loadContent(const std::function<void(const dom::Node& root)>& readContent);
+  // The save: probes the file for the version to keep, creates a fresh document with the XML
+  // declaration, appends writeContent(document) as root with that strVersion, and saves it.
+  // False on any failure; a failure before the file is written leaves it untouched.
+  bool saveContent(const std::function<dom::Node(dom::Document& document)>& writeContent);
+
+  MSXMLDOMCreator provider_;
+  std::string path_;
+  std::string documentVersionText_;  // strVersion exactly as read, written back on re-save
+  std::string lastError_;
+};

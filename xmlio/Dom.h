@@ -1,0 +1,143 @@
+#pragma once
+// The DOM operations the framework uses, and nothing more. Two backends implement this header:
+// pugixml (POSIX build) and MSXML 4.0 through COM (Windows build). Both give the same answers:
+// - loading drops whitespace-only text between elements and keeps comments and processing
+//   instructions as nodes (positional reads count them); a document that is not well-formed, or
+//   holds invalid UTF-8, does not load;
+// - an element's value is the concatenation of all its text and CDATA descendants, untrimmed;
+// - all text is UTF-8.
+// Every failing operation throws dom::Error carrying an HRESULT-style code.
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace dom {
+
+// HRESULT-style codes carried by dom::Error, the same on both builds.
+inline constexpr std::int32_t kInvalidPointer = static_cast<std::int32_t>(0x80004003);  // E_POINTER
+inline constexpr std::int32_t kOutOfMemory = static_cast<std::int32_t>(0x8007000E);     // E_OUTOFMEMORY
+inline constexpr std::int32_t kFailed = static_cast<std::int32_t>(0x80004005);          // E_FAIL
+
+// A failing DOM operation (COM error exception): the code says why.
+class Error : public std::exception {
+ public:
+  explicit Error(std::int32_t code) noexcept;
+  std::int32_t code() const noexcept { return code_; }
+  // "DOM error 0x80004003 (invalid pointer)" and the like.
+  const char* what() const noexcept override;
+
+ private:
+  std::int32_t code_;
+  char text_[64];
+};
+
+// Node types with the DOM's numbers.
+enum class NodeType {
+  Other = 0,
+  Element = 1,
+  Attribute = 2,
+  Text = 3,
+  CData = 4,
+  ProcessingInstruction = 7,
+  Comment = 8,
+  Document = 9,
+};
+
+// A reference to a node of a document (counted on the COM backend). An empty reference stands for
+// "no node": every operation on it throws Error(kInvalidPointer), which is how a positional read
+// beyond the last child fails.
+class Node {
+ public:
+  Node() noexcept = default;
+  Node(const Node& other) noexcept;
+  Node& operator=(const Node& other) noexcept;
+  Node(Node&& other) noexcept;
+  Node& operator=(Node&& other) noexcept;
+  ~Node();
+
+  explicit operator bool() const noexcept { return handle_ != nullptr; }
+
+  NodeType type() const;
+  // The tag name of an element or attribute, the target of a processing instruction.
+  std::string name() const;
+  // True when this is an element or attribute of exactly this name (case-sensitive).
+  bool hasName(std::string_view name) const;
+
+  // The first child, or an empty node when there is none.
+  Node firstChild() const;
+  // The next sibling in document order, or an empty node after the last.
+  Node nextSibling() const;
+
+  // Element: the concatenation of its text and CDATA descendants, untrimmed.
+  // Attribute: its text.
+  std::string value() const;
+  // Replaces the content of an element (or the text of an attribute) by `text`; empty text leaves
+  // the element without content.
+  void setValue(std::string_view text);
+
+  // Appends `child` after the existing children.
+  void appendChild(const Node& child);
+
+  // The attribute `name` of an element (no namespace), or an empty node when absent.
+  Node attribute(std::string_view name) const;
+  // Adds the attribute node to the element's attribute map, replacing one of the same name.
+  void setNamedItem(const Node& attribute);
+  // Creates or replaces the element's attribute `name`.
+  void setAttribute(std::string_view name, std::string_view value);
+
+  // Backend use only.
+  explicit Node(void* handle) noexcept : handle_(handle) {}
+  void* handle() const noexcept { return handle_; }
+
+ private:
+  void* handle_ = nullptr;
+};
+
+// A DOM document, shared by counted reference: copies refer to the same document.
+class Document {
+ public:
+  struct Impl;
+
+  // No document (an empty reference).
+  Document() noexcept = default;
+  explicit operator bool() const noexcept { return impl_ != nullptr; }
+
+  // A new, empty document (CreateDocument). Throws Error when the DOM cannot be created.
+  static Document create();
+
+  // Replaces the content by the file at `path` (put_async(false) + load). False when the file cannot
+  // be read or is not well-formed; the document is then empty.
+  bool load(const std::string& path);
+  // Writes the document's XML text to `path`, replacing the file: UTF-8, indented for people.
+  // Throws Error on failure.
+  void save(const std::string& path) const;
+
+  // The document node: walk its children to find the root; append the root to it.
+  Node node() const;
+
+  Node createElement(std::string_view name);
+  Node createAttribute(std::string_view name);
+  Node createProcessingInstruction(std::string_view target, std::string_view data);
+  // Places `node` before `reference` among the document's children; with an empty reference the
+  // node is appended.
+  void insertBefore(const Node& node, const Node& reference);
+
+  // Backend use only.
+  explicit Document(std::shared_ptr<Impl> impl) noexcept : impl_(std::move(impl)) {}
+  Impl* impl() const noexcept { return impl_.get(); }
+
+ private:
+  std::shared_ptr<Impl> impl_;
+};
+
+// COM initialisation of the calling thread (single-threaded apartment); balanced by uninitialize.
+// The pugixml backend counts calls only.
+bool initializeCom();
+void uninitializeCom();
+
+// Whether the DOM component is installed (MSXML 4.0 on Windows; always true with pugixml).
+bool IsMsxmlAvailable();
+
+}  // namespace dom
