@@ -43,4 +43,12 @@ class RegistryKey {
 // Key names compare case-insensitively.
 std::unique_ptr<RegistryKey> openRegistryKey(RegistryRoot root, std::string_view path);
 
+// POSIX only: the Wine prefix whose system.reg (HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT under
+// Software\Classes) and user.reg (HKEY_CURRENT_USER) are read. The files are read again at the
+// next openRegistryKey after each call. Until it is set, no key exists.
+void setRegistryPrefix(const std::string& prefixFolder);
+// POSIX only: one line naming the hives of the prefix that are missing or are not registry files,
+// or an empty string when both were read.
+std::string registryLoadNote();
+
 }  // namespace platform

@@ -1,0 +1,281 @@
+// File operations on Windows-style paths, mapped into a Wine prefix. Windows semantics kept here:
+// - a file without any write permission bit is read-only: it cannot be opened for writing, deleted
+//   or replaced by a rename (root included, as Windows stops every user at the read-only attribute);
+// - "no sharing": an open file holds an exclusive advisory lock, so a second open fails;
+// - existing path components are found case-insensitively.
+// Every public operation first passes the fault-injection hook.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <vector>
+
+#include "platform/FaultInjection.h"
+#include "platform/FileSystem.h"
+#include "platform/posix/Text.h"
+
+namespace platform {
+namespace {
+
+std::optional<std::string>& driveRoot() {
+  static std::optional<std::string> prefix;
+  return prefix;
+}
+
+bool isReadOnlyFile(const struct stat& info) { return S_ISREG(info.st_mode) && (info.st_mode & 0222) == 0; }
+
+// The entry of `folder` whose name equals `name` ignoring case, preferring an exact match;
+// `name` itself when nothing matches (a new file takes the case given).
+std::string resolveComponent(const std::string& folder, const std::string& name) {
+  struct stat info{};
+  if (::lstat((folder + "/" + name).c_str(), &info) == 0) return name;
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return name;
+  std::string folded = text::foldCase(name);
+  std::string match = name;
+  while (dirent* entry = ::readdir(dir)) {
+    if (text::foldCase(entry->d_name) == folded) {
+      match = entry->d_name;
+      break;
+    }
+  }
+  ::closedir(dir);
+  return match;
+}
+
+class PosixFile : public File {
+ public:
+  explicit PosixFile(int fd) : fd_(fd) {}
+  ~PosixFile() override { ::close(fd_); }
+  PosixFile(const PosixFile&) = delete;
+  PosixFile& operator=(const PosixFile&) = delete;
+
+  std::optional<std::size_t> read(void* buffer, std::size_t size) override {
+    if (!admitFileOperation()) return std::nullopt;
+    ssize_t n;
+    do {
+      n = ::read(fd_, buffer, size);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) return std::nullopt;
+    return static_cast<std::size_t>(n);
+  }
+
+  // One call for the caller; large writes that the kernel splits are continued here.
+  std::optional<std::size_t> write(const void* data, std::size_t size) override {
+    if (!admitFileOperation()) return std::nullopt;
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    std::size_t done = 0;
+    while (done < size) {
+      ssize_t n = ::write(fd_, bytes + done, size - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return done == 0 ? std::nullopt : std::optional<std::size_t>(done);
+      done += static_cast<std::size_t>(n);
+    }
+    return done;
+  }
+
+  bool flush() override {
+    if (!admitFileOperation()) return false;
+    return ::fsync(fd_) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+// Opens the mapped path with `flags`; refuses folders, read-only files (for writing) and files that
+// another handle holds; truncates only after all checks passed.
+std::unique_ptr<File> openMapped(const std::string& path, int flags, bool truncate) {
+  std::optional<std::string> native = nativePath(path);
+  if (!native) return nullptr;
+  int fd = ::open(native->c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+  if (fd < 0) return nullptr;
+  auto file = std::make_unique<PosixFile>(fd);
+  struct stat info{};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
+  bool writing = (flags & O_ACCMODE) != O_RDONLY;
+  if (writing && isReadOnlyFile(info)) return nullptr;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return nullptr;
+  if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) return nullptr;
+  if (truncate && ::ftruncate(fd, 0) != 0) return nullptr;
+  return file;
+}
+
+bool lstatMapped(const std::string& path, struct stat& info) {
+  std::optional<std::string> native = nativePath(path);
+  return native && ::lstat(native->c_str(), &info) == 0;
+}
+
+}  // namespace
+
+void setDriveRoot(const std::string& prefixFolder) { driveRoot() = prefixFolder; }
+
+std::optional<std::string> nativePath(const std::string& path) {
+  const std::optional<std::string>& prefix = driveRoot();
+  if (!prefix) return path;
+  // "X:" followed by nothing or a separator; drive-relative ("C:x") and UNC paths cannot be mapped.
+  bool letter = path.size() >= 2 && ((path[0] >= 'a' && path[0] <= 'z') || (path[0] >= 'A' && path[0] <= 'Z'));
+  if (!letter || path[1] != ':' || (path.size() > 2 && path[2] != '\\' && path[2] != '/')) return std::nullopt;
+  std::string devices = *prefix + "/dosdevices";
+  std::string drive = resolveComponent(devices, std::string(1, path[0]) + ":");
+  std::string native = devices + "/" + drive;
+  struct stat info{};
+  if (::lstat(native.c_str(), &info) != 0) return std::nullopt;
+
+  // Windows collapses repeated separators and resolves "." and ".." by text before the lookup.
+  std::vector<std::string> components;
+  std::size_t start = 2;
+  while (start <= path.size()) {
+    std::size_t end = path.find_first_of("\\/", start);
+    if (end == std::string::npos) end = path.size();
+    std::string part = path.substr(start, end - start);
+    if (part == "..") {
+      if (!components.empty()) components.pop_back();
+    } else if (!part.empty() && part != ".") {
+      components.push_back(std::move(part));
+    }
+    start = end + 1;
+  }
+  for (const std::string& part : components) native += "/" + resolveComponent(native, part);
+  return native;
+}
+
+std::unique_ptr<File> createFileForWriting(const std::string& path) {
+  if (!admitFileOperation()) return nullptr;
+  return openMapped(path, O_WRONLY | O_CREAT, true);
+}
+
+std::unique_ptr<File> createNewFile(const std::string& path) {
+  if (!admitFileOperation()) return nullptr;
+  return openMapped(path, O_WRONLY | O_CREAT | O_EXCL, false);
+}
+
+std::unique_ptr<File> openFileForReading(const std::string& path) {
+  if (!admitFileOperation()) return nullptr;
+  return openMapped(path, O_RDONLY, false);
+}
+
+bool pathExists(const std::string& path) {
+  if (!admitFileOperation()) return false;
+  struct stat info{};
+  return lstatMapped(path, info);
+}
+
+bool fileExists(const std::string& path) {
+  if (!admitFileOperation()) return false;
+  std::optional<std::string> native = nativePath(path);
+  struct stat info{};
+  return native && ::stat(native->c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool createDirectory(const std::string& path) {
+  if (!admitFileOperation()) return false;
+  std::optional<std::string> native = nativePath(path);
+  return native && ::mkdir(native->c_str(), 0777) == 0;
+}
+
+bool deleteFile(const std::string& path) {
+  if (!admitFileOperation()) return false;
+  std::optional<std::string> native = nativePath(path);
+  struct stat info{};
+  if (!native || ::lstat(native->c_str(), &info) != 0 || S_ISDIR(info.st_mode) || isReadOnlyFile(info)) return false;
+  return ::unlink(native->c_str()) == 0;
+}
+
+bool copyFile(const std::string& from, const std::string& to, bool failIfExists) {
+  if (!admitFileOperation()) return false;
+  std::optional<std::string> source = nativePath(from);
+  std::optional<std::string> target = nativePath(to);
+  if (!source || !target) return false;
+  int in = ::open(source->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (in < 0) return false;
+  struct stat info{};
+  bool ok = ::fstat(in, &info) == 0 && S_ISREG(info.st_mode) && ::flock(in, LOCK_SH | LOCK_NB) == 0;
+  int out = -1;
+  bool touched = false;  // the target was created or truncated here: remove it if the copy fails
+  if (ok) {
+    struct stat existing{};
+    bool exists = ::lstat(target->c_str(), &existing) == 0;
+    ok = !(exists && (failIfExists || S_ISDIR(existing.st_mode) || isReadOnlyFile(existing)));
+    if (ok) {
+      out = ::open(target->c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | (failIfExists ? O_EXCL : 0), 0666);
+      ok = out >= 0 && ::flock(out, LOCK_EX | LOCK_NB) == 0;
+      touched = ok || (out >= 0 && !exists);
+      ok = ok && ::ftruncate(out, 0) == 0;
+    }
+  }
+  std::vector<char> chunk(1 << 16);
+  while (ok) {
+    ssize_t n = ::read(in, chunk.data(), chunk.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    for (ssize_t done = 0; ok && done < n;) {
+      ssize_t w = ::write(out, chunk.data() + done, static_cast<std::size_t>(n - done));
+      if (w < 0 && errno == EINTR) continue;
+      ok = w > 0;
+      if (ok) done += w;
+    }
+  }
+  if (ok) ok = ::fchmod(out, info.st_mode & 07777) == 0;  // CopyFile copies the attributes
+  ::close(in);
+  if (out >= 0) ::close(out);
+  if (!ok && touched) ::unlink(target->c_str());
+  return ok;
+}
+
+bool moveFileReplacing(const std::string& from, const std::string& to) {
+  if (!admitFileOperation()) return false;
+  std::optional<std::string> source = nativePath(from);
+  std::optional<std::string> target = nativePath(to);
+  if (!source || !target) return false;
+  struct stat existing{};
+  if (::lstat(target->c_str(), &existing) == 0 && (S_ISDIR(existing.st_mode) || isReadOnlyFile(existing))) return false;
+  return ::rename(source->c_str(), target->c_str()) == 0;
+}
+
+bool flushFolderOf(const std::string& path) {
+  if (!admitFileOperation()) return false;
+  std::optional<std::string> native = nativePath(path);
+  if (!native) return false;
+  std::string::size_type slash = native->rfind('/');
+  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : native->substr(0, slash);
+  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = ::fsync(fd) == 0;
+  ::close(fd);
+  return ok;
+}
+
+std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path) {
+  if (!admitFileOperation()) return std::nullopt;
+  std::optional<std::string> native = nativePath(path);
+  if (!native) return std::nullopt;
+  int fd = ::open(native->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return std::nullopt;
+  std::vector<std::uint8_t> content;
+  struct stat info{};
+  bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  if (ok) content.reserve(static_cast<std::size_t>(info.st_size));
+  std::uint8_t chunk[1 << 16];
+  while (ok) {
+    ssize_t n = ::read(fd, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    content.insert(content.end(), chunk, chunk + n);
+  }
+  ::close(fd);
+  if (!ok) return std::nullopt;
+  return content;
+}
+
+}  // namespace platform

@@ -1,0 +1,21 @@
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/Progress.h"
+
+namespace platform {
+
+// One write(2) per line, so lines of concurrent writers to the same stderr never interleave;
+// only a line the kernel cuts short is continued.
+void debugOutput(std::string_view line) {
+  std::size_t done = 0;
+  while (done < line.size()) {
+    ssize_t n = ::write(STDERR_FILENO, line.data() + done, line.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+}  // namespace platform
