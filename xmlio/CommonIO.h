@@ -43,6 +43,7 @@ class MSXMLDOMCreator {
   bool comReady = false;    // COM initialised by this provider and the DOM found
   bool openFailed = false;  // creating the document or loading the file failed
   dom::Document document;   // the loaded document, or empty
+  std::string openError;    // why the last LoadFile failed, or empty
 };
 
 // Why the last load, probe or save of a serialiser failed; empty after a success.
@@ -93,6 +94,12 @@ class ICommonIO {
   static void setVersionCheckForTesting(bool active);
 
   std::int32_t documentVersion = 0;  // packed version of the last root read; 0 until then
+  // Takes over the document version of another serialiser (its four numbers exactly), so that a
+  // save to this serialiser's new file writes the version the other one read.
+  void takeDocumentVersion(const ICommonIO& other) {
+    documentVersion = other.documentVersion;
+    documentVersionText_ = other.documentVersionText_;
+  }
 
  protected:
   enum class LoadOutcome { Loaded, Failed, DocumentOlder, DocumentNewer };
@@ -106,6 +113,13 @@ class ICommonIO {
 
   MSXMLDOMCreator provider_;
   std::string path_;
-  std::string documentVersionText_;  // strVersion exactly as read, written back on re-save
+  std::string documentVersionText_;  // the four numbers of strVersion as read, written back on re-save
   std::string lastError_;
+
+ private:
+  // "cannot open <path>: <why>" after a failed OpenDocument.
+  std::string openFailure() const;
+  // The read version while documentVersion still is its packed form, else documentVersion unpacked;
+  // GetVersion()'s text when documentVersion is 0.
+  std::string versionTextToWrite() const;
 };

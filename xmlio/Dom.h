@@ -24,13 +24,15 @@ inline constexpr std::int32_t kFailed = static_cast<std::int32_t>(0x80004005);  
 class Error : public std::exception {
  public:
   explicit Error(std::int32_t code) noexcept;
+  // The same, with a detail appended to the text ("...: cannot create the file"); cut if very long.
+  Error(std::int32_t code, std::string_view detail) noexcept;
   std::int32_t code() const noexcept { return code_; }
   // "DOM error 0x80004003 (invalid pointer)" and the like.
   const char* what() const noexcept override;
 
  private:
   std::int32_t code_;
-  char text_[64];
+  char text_[192];
 };
 
 // Node types with the DOM's numbers.
@@ -110,6 +112,9 @@ class Document {
   // Replaces the content by the file at `path` (put_async(false) + load). False when the file cannot
   // be read or is not well-formed; the document is then empty.
   bool load(const std::string& path);
+  // Why the last load failed ("line 3, column 7: start and end tags do not match" and the like),
+  // or an empty string after a successful load.
+  std::string loadError() const;
   // Writes the document's XML text to `path`, replacing the file: UTF-8, indented for people.
   // Throws Error on failure.
   void save(const std::string& path) const;
@@ -136,6 +141,8 @@ class Document {
 // The pugixml backend counts calls only.
 bool initializeCom();
 void uninitializeCom();
+// Initialisations of the calling thread not yet balanced by this program (for tests).
+int comInitializationCount();
 
 // Whether the DOM component is installed (MSXML 4.0 on Windows; always true with pugixml).
 bool IsMsxmlAvailable();

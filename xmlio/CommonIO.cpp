@@ -1,0 +1,288 @@
+#include "xmlio/CommonIO.h"
+
+#include <cstdio>
+#include <limits>
+#include <new>
+#include <optional>
+
+#include "platform/Resources.h"
+#include "xmlio/Encodings.h"
+
+// ---- FormatVersion ---------------------------------------------------------------------------------
+
+FormatVersion FormatVersion::parse(std::string_view text) {
+  // "%d.%d.%d.%d": each number may follow white space and carry a sign; parsing stops at the first
+  // text that does not fit, and the components not reached stay 0. Numbers saturate like parseInt.
+  FormatVersion version;
+  std::int32_t* components[] = {&version.major, &version.minor, &version.build, &version.revision};
+  std::size_t at = 0;
+  for (std::size_t k = 0; k < 4; ++k) {
+    if (k > 0) {
+      if (at >= text.size() || text[at] != '.') break;
+      ++at;
+    }
+    std::size_t i = at;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    const std::size_t digits = i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+    if (i == digits) break;
+    *components[k] = parseInt(text.substr(at, i - at));
+    at = i;
+  }
+  return version;
+}
+
+std::string FormatVersion::text() const {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%d.%d.%d.%d", major, minor, build, revision);
+  return buffer;
+}
+
+std::int32_t FormatVersion::packed() const {
+  // Computed wide and clamped, so that absurd components cannot overflow.
+  const std::int64_t wide = std::int64_t{major} * 1000000 + std::int64_t{minor} * 10000 + std::int64_t{build} * 100 +
+                            std::int64_t{revision};
+  if (wide > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
+  if (wide < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
+  return static_cast<std::int32_t>(wide);
+}
+
+FormatVersion FormatVersion::unpack(std::int32_t packedVersion) {
+  return {packedVersion / 1000000, (packedVersion % 1000000) / 10000, (packedVersion % 10000) / 100,
+          packedVersion % 100};
+}
+
+int FormatVersion::compareMajorMinor(const FormatVersion& a, const FormatVersion& b) {
+  if (a.major != b.major) return a.major < b.major ? -1 : 1;
+  if (a.minor != b.minor) return a.minor < b.minor ? -1 : 1;
+  return 0;
+}
+
+// ---- MSXMLDOMCreator -------------------------------------------------------------------------------
+
+namespace {
+
+// Initialises COM and checks for the DOM; comReady tells whether both succeeded. Each provider
+// balances its own initialisation.
+bool initializeComWithDom() {
+  if (!dom::initializeCom()) return false;
+  if (dom::IsMsxmlAvailable()) return true;
+  dom::uninitializeCom();
+  return false;
+}
+
+}  // namespace
+
+MSXMLDOMCreator::MSXMLDOMCreator() { comReady = initializeComWithDom(); }
+
+MSXMLDOMCreator::MSXMLDOMCreator(const MSXMLDOMCreator& other)
+    : openFailed(other.openFailed), document(other.document), openError(other.openError) {
+  // The copy shares the document; it takes the ready state by initialising COM for itself, so that
+  // its destructor balances an initialisation of its own.
+  comReady = other.comReady && dom::initializeCom();
+}
+
+MSXMLDOMCreator& MSXMLDOMCreator::operator=(const MSXMLDOMCreator& other) {
+  if (this == &other) return *this;
+  const bool ready = other.comReady && dom::initializeCom();
+  if (comReady) dom::uninitializeCom();
+  comReady = ready;
+  openFailed = other.openFailed;
+  document = other.document;
+  openError = other.openError;
+  return *this;
+}
+
+MSXMLDOMCreator::~MSXMLDOMCreator() {
+  document = dom::Document();
+  if (comReady) dom::uninitializeCom();
+}
+
+void MSXMLDOMCreator::LoadFile(const std::string& path) {
+  try {
+    openError.clear();
+    if (!comReady) {
+      document = dom::Document();
+      openFailed = true;
+      openError = "the XML DOM is not available";
+      return;
+    }
+    dom::Document loaded = dom::Document::create();
+    if (loaded.load(path)) {
+      document = std::move(loaded);
+      return;
+    }
+    openError = loaded.loadError();
+  } catch (const std::exception& e) {
+    openError = e.what();
+  } catch (...) {
+    openError = "unknown failure";
+  }
+  document = dom::Document();
+  openFailed = true;
+}
+
+// ---- ICommonIO -------------------------------------------------------------------------------------
+
+ICommonIO::InterpretException::InterpretException()
+    : std::runtime_error("XMLIO reader reports lexically conforming but invalid structured xml file") {}
+
+ICommonIO::ICommonIO(std::string path) : path_(std::move(path)) {}
+
+namespace {
+
+constexpr int kApplicationTitleId = 57344;
+constexpr std::string_view kHostTitle = "Tarvel Tessaprint Dual";
+
+std::optional<bool>& versionCheckOverride() {
+  static std::optional<bool> active;
+  return active;
+}
+
+std::string describeException(const std::exception_ptr& failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const std::bad_alloc&) {
+    return "out of memory";
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return "unknown failure";
+  }
+}
+
+}  // namespace
+
+bool ICommonIO::versionCheckActive() {
+  if (versionCheckOverride()) return *versionCheckOverride();
+  // Only the host application itself carries its title in the string table.
+  static const bool insideHost = platform::loadString(kApplicationTitleId) == std::optional<std::string>(kHostTitle);
+  return insideHost;
+}
+
+void ICommonIO::setVersionCheckForTesting(bool active) { versionCheckOverride() = active; }
+
+bool ICommonIO::OpenDocument() {
+  if (provider_.openFailed) provider_ = MSXMLDOMCreator();
+  if (provider_.document) return true;
+  provider_.LoadFile(path_);
+  return provider_.document && !provider_.openFailed;
+}
+
+std::string ICommonIO::openFailure() const {
+  return "cannot open \"" + path_ + "\"" + (provider_.openError.empty() ? "" : ": " + provider_.openError);
+}
+
+dom::Node ICommonIO::FindRoot(const dom::Node& parent) {
+  const dom::Node start = parent ? parent : provider_.document.node();
+  const std::string rootName = GetRootName();
+  dom::Node root;
+  forEachChild(start, [&](const dom::Node& child) {
+    if (!root && child.type() == dom::NodeType::Element && child.hasName(rootName)) root = child;
+  });
+  if (!root) throw InterpretException();
+
+  const dom::Node versionAttribute = root.attribute("strVersion");
+  if (!versionAttribute) throw std::runtime_error(rootName + "IO: Lacking version attribute");
+  const FormatVersion version = FormatVersion::parse(readStringValue(versionAttribute));
+  documentVersion = version.packed();
+  // The four numbers as read, for a re-save: the packed form cannot hold components of 100 or more.
+  documentVersionText_ = version.text();
+
+  if (versionCheckActive()) {
+    FormatVersion own;
+    GetVersion(own);
+    if (FormatVersion::compareMajorMinor(version, own) != 0) throw VersionMismatchException(own, version);
+  }
+  return root;
+}
+
+dom::Node ICommonIO::WriteRoot(dom::Document& document) {
+  FormatVersion own;
+  GetVersion(own);
+  dom::Node root = document.createElement(GetRootName());
+  root.setAttribute("strVersion", own.text());
+  return root;
+}
+
+int ICommonIO::ProbeDocument() {
+  try {
+    if (!OpenDocument()) {
+      lastError_ = openFailure();
+      return 0;
+    }
+    FindRoot();
+    lastError_.clear();
+    return 0;
+  } catch (const VersionMismatchException& mismatch) {
+    lastError_.clear();
+    return FormatVersion::compareMajorMinor(mismatch.documentVersion, mismatch.ownVersion);
+  } catch (...) {
+    lastError_ = describeException(std::current_exception());
+    return 0;
+  }
+}
+
+ICommonIO::LoadOutcome ICommonIO::loadContent(const std::function<void(const dom::Node& root)>& readContent) {
+  try {
+    if (!OpenDocument()) {
+      lastError_ = openFailure();
+      return LoadOutcome::Failed;
+    }
+    const dom::Node root = FindRoot();
+    readContent(root);
+    lastError_.clear();
+    return LoadOutcome::Loaded;
+  } catch (const VersionMismatchException& mismatch) {
+    const bool newer = FormatVersion::compareMajorMinor(mismatch.documentVersion, mismatch.ownVersion) > 0;
+    lastError_ = "document version " + mismatch.documentVersion.text() + " is " + (newer ? "newer" : "older") +
+                 " than the format version " + mismatch.ownVersion.text();
+    return newer ? LoadOutcome::DocumentNewer : LoadOutcome::DocumentOlder;
+  } catch (...) {
+    lastError_ = describeException(std::current_exception());
+    return LoadOutcome::Failed;
+  }
+}
+
+std::string ICommonIO::versionTextToWrite() const {
+  if (documentVersion == 0) {
+    FormatVersion own;
+    return GetVersion(own).text();
+  }
+  // The version as read, unless documentVersion was set to another value since.
+  const FormatVersion read = FormatVersion::parse(documentVersionText_);
+  if (!documentVersionText_.empty() && read.packed() == documentVersion) return documentVersionText_;
+  return FormatVersion::unpack(documentVersion).text();
+}
+
+bool ICommonIO::saveContent(const std::function<dom::Node(dom::Document& document)>& writeContent) {
+  // COM stays initialised for the whole save and is balanced on every path.
+  struct ComForSave {
+    bool ready = initializeComWithDom();
+    ~ComForSave() {
+      if (ready) dom::uninitializeCom();
+    }
+  } com;
+  if (!com.ready) {
+    lastError_ = "the XML DOM is not available";
+    return false;
+  }
+  try {
+    // Sets documentVersion from the file on disk when it has a root with a version.
+    ProbeDocument();
+    const std::string versionText = versionTextToWrite();
+
+    dom::Document document = dom::Document::create();
+    document.insertBefore(document.createProcessingInstruction("xml", "version='1.0' encoding='UTF-8'"), dom::Node());
+    dom::Node root = writeContent(document);
+    root.setAttribute("strVersion", versionText);
+    document.node().appendChild(root);
+    document.save(path_);
+    lastError_.clear();
+    return true;
+  } catch (...) {
+    lastError_ = "cannot save \"" + path_ + "\": " + describeException(std::current_exception());
+    return false;
+  }
+}

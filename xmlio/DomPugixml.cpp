@@ -1,0 +1,438 @@
+// The DOM interface on pugixml (POSIX build).
+//
+// A Node handle is a pugixml node pointer, or an attribute pointer with its lowest bit set; copies
+// are plain pointer copies. pugixml keeps every node inside a tree, so the nodes that a writer
+// creates before it appends them wait as children of one hidden staging element, a child of the
+// document node without a name (no loaded document can hold an element without a name); walks and
+// the saved text leave it out.
+#include <pugixml.hpp>
+
+#include <cstring>
+#include <new>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "platform/FileSystem.h"
+#include "xmlio/Dom.h"
+#include "xmlio/XmlSource.h"
+
+struct dom::Document::Impl {
+  pugi::xml_document document;
+  std::vector<std::uint8_t> source;  // the UTF-8 text pugixml parsed in place; nodes point into it
+  pugi::xml_node staging;            // parent of created, not yet appended nodes
+  std::string loadError;
+
+  pugi::xml_node stagingElement() {
+    if (!staging) {
+      staging = document.append_child(pugi::node_element);
+      if (!staging) throw dom::Error(dom::kOutOfMemory);
+    }
+    return staging;
+  }
+};
+
+namespace dom {
+
+namespace {
+
+constexpr std::uintptr_t kAttributeTag = 1;
+
+bool isAttributeHandle(const void* handle) { return (reinterpret_cast<std::uintptr_t>(handle) & kAttributeTag) != 0; }
+
+pugi::xml_attribute asAttribute(const void* handle) {
+  return pugi::xml_attribute(
+      reinterpret_cast<pugi::xml_attribute_struct*>(reinterpret_cast<std::uintptr_t>(handle) & ~kAttributeTag));
+}
+
+pugi::xml_node asNode(const void* handle) {
+  return pugi::xml_node(static_cast<pugi::xml_node_struct*>(const_cast<void*>(handle)));
+}
+
+Node wrap(pugi::xml_node node) { return Node(node.internal_object()); }
+
+Node wrap(pugi::xml_attribute attribute) {
+  if (!attribute) return Node();
+  return Node(reinterpret_cast<void*>(reinterpret_cast<std::uintptr_t>(attribute.internal_object()) | kAttributeTag));
+}
+
+void requireHandle(const void* handle) {
+  if (handle == nullptr) throw Error(kInvalidPointer);
+}
+
+// The staging element is the only element without a name.
+bool isStaging(const pugi::xml_node& node) { return node.type() == pugi::node_element && *node.name() == '\0'; }
+
+pugi::xml_node skipStaging(pugi::xml_node node) { return node && isStaging(node) ? node.next_sibling() : node; }
+
+// Element names as XML defines them, with every non-ASCII byte taken as a name character.
+bool isValidName(std::string_view name) {
+  if (name.empty()) return false;
+  auto isStart = [](unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' || c >= 0x80; };
+  if (!isStart(static_cast<unsigned char>(name[0]))) return false;
+  for (const char ch : name.substr(1)) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (!isStart(c) && !(c >= '0' && c <= '9') && c != '-' && c != '.') return false;
+  }
+  return true;
+}
+
+std::string checkedName(std::string_view name) {
+  if (!isValidName(name)) throw Error(kFailed, "invalid node name");
+  return std::string(name);
+}
+
+// pugixml holds NUL-terminated texts: a text with a zero byte cannot be stored whole.
+void requireNoZeroByte(std::string_view text) {
+  if (text.find('\0') != std::string_view::npos) throw Error(kFailed, "text with a zero byte");
+}
+
+void appendTextDescendants(const pugi::xml_node& node, std::string& out) {
+  for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
+    const pugi::xml_node_type type = child.type();
+    if (type == pugi::node_pcdata || type == pugi::node_cdata) {
+      out += child.value();
+    } else if (type == pugi::node_element) {
+      appendTextDescendants(child, out);
+    }
+  }
+}
+
+// The text of an XML declaration node, from its pseudo-attributes.
+std::string declarationText(const pugi::xml_node& node) {
+  std::string text;
+  for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
+    if (!text.empty()) text += ' ';
+    text += a.name();
+    text += "='";
+    text += a.value();
+    text += '\'';
+  }
+  return text;
+}
+
+template <class Operation>
+auto mappingAllocationFailure(Operation operation) -> decltype(operation()) {
+  try {
+    return operation();
+  } catch (const std::bad_alloc&) {
+    throw Error(kOutOfMemory);
+  }
+}
+
+int comInitializations = 0;
+
+}  // namespace
+
+// ---- Node ------------------------------------------------------------------------------------------
+
+Node::Node(const Node& other) noexcept = default;
+Node& Node::operator=(const Node& other) noexcept = default;
+Node::Node(Node&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+Node& Node::operator=(Node&& other) noexcept {
+  handle_ = std::exchange(other.handle_, nullptr);
+  return *this;
+}
+Node::~Node() = default;
+
+NodeType Node::type() const {
+  requireHandle(handle_);
+  if (isAttributeHandle(handle_)) return NodeType::Attribute;
+  switch (asNode(handle_).type()) {
+    case pugi::node_element:
+      return NodeType::Element;
+    case pugi::node_pcdata:
+      return NodeType::Text;
+    case pugi::node_cdata:
+      return NodeType::CData;
+    case pugi::node_pi:
+    case pugi::node_declaration:
+      return NodeType::ProcessingInstruction;
+    case pugi::node_comment:
+      return NodeType::Comment;
+    case pugi::node_document:
+      return NodeType::Document;
+    default:
+      return NodeType::Other;
+  }
+}
+
+std::string Node::name() const {
+  requireHandle(handle_);
+  return mappingAllocationFailure([&]() -> std::string {
+    if (isAttributeHandle(handle_)) return asAttribute(handle_).name();
+    const pugi::xml_node node = asNode(handle_);
+    switch (node.type()) {
+      case pugi::node_element:
+      case pugi::node_pi:
+      case pugi::node_declaration:
+        return node.name();
+      case pugi::node_pcdata:
+        return "#text";
+      case pugi::node_cdata:
+        return "#cdata-section";
+      case pugi::node_comment:
+        return "#comment";
+      case pugi::node_document:
+        return "#document";
+      default:
+        return "";
+    }
+  });
+}
+
+bool Node::hasName(std::string_view name) const {
+  requireHandle(handle_);
+  if (isAttributeHandle(handle_)) return name == asAttribute(handle_).name();
+  const pugi::xml_node node = asNode(handle_);
+  return node.type() == pugi::node_element && name == node.name();
+}
+
+Node Node::firstChild() const {
+  requireHandle(handle_);
+  if (isAttributeHandle(handle_)) return Node();
+  return wrap(skipStaging(asNode(handle_).first_child()));
+}
+
+Node Node::nextSibling() const {
+  requireHandle(handle_);
+  if (isAttributeHandle(handle_)) return Node();
+  return wrap(skipStaging(asNode(handle_).next_sibling()));
+}
+
+std::string Node::value() const {
+  requireHandle(handle_);
+  return mappingAllocationFailure([&]() -> std::string {
+    if (isAttributeHandle(handle_)) return asAttribute(handle_).value();
+    const pugi::xml_node node = asNode(handle_);
+    switch (node.type()) {
+      case pugi::node_element:
+      case pugi::node_document: {
+        // Nearly every value element holds a single text node.
+        const pugi::xml_node first = node.first_child();
+        if (!first) return std::string();
+        if (!first.next_sibling() && (first.type() == pugi::node_pcdata || first.type() == pugi::node_cdata))
+          return first.value();
+        std::string text;
+        appendTextDescendants(node, text);
+        return text;
+      }
+      case pugi::node_declaration:
+        return declarationText(node);
+      default:
+        return node.value();
+    }
+  });
+}
+
+void Node::setValue(std::string_view text) {
+  requireHandle(handle_);
+  requireNoZeroByte(text);
+  if (isAttributeHandle(handle_)) {
+    if (!asAttribute(handle_).set_value(text.data(), text.size())) throw Error(kOutOfMemory);
+    return;
+  }
+  pugi::xml_node node = asNode(handle_);
+  if (node.type() != pugi::node_element) {
+    if (!node.set_value(text.data(), text.size())) throw Error(kFailed, "node without a value");
+    return;
+  }
+  while (pugi::xml_node child = node.first_child()) node.remove_child(child);
+  if (text.empty()) return;
+  pugi::xml_node content = node.append_child(pugi::node_pcdata);
+  if (!content || !content.set_value(text.data(), text.size())) throw Error(kOutOfMemory);
+}
+
+void Node::appendChild(const Node& child) {
+  requireHandle(handle_);
+  requireHandle(child.handle_);
+  if (isAttributeHandle(handle_) || isAttributeHandle(child.handle_))
+    throw Error(kFailed, "an attribute cannot be a parent or child");
+  pugi::xml_node parent = asNode(handle_);
+  if (!parent.append_move(asNode(child.handle_))) throw Error(kFailed, "the node cannot be appended here");
+}
+
+Node Node::attribute(std::string_view name) const {
+  requireHandle(handle_);
+  if (isAttributeHandle(handle_)) return Node();
+  const pugi::xml_node node = asNode(handle_);
+  for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute())
+    if (name == a.name()) return wrap(a);
+  return Node();
+}
+
+void Node::setAttribute(std::string_view name, std::string_view value) {
+  requireHandle(handle_);
+  if (isAttributeHandle(handle_) || asNode(handle_).type() != pugi::node_element)
+    throw Error(kFailed, "only an element has attributes");
+  requireNoZeroByte(value);
+  pugi::xml_attribute target = asAttribute(attribute(name).handle());
+  if (!target) target = asNode(handle_).append_attribute(checkedName(name).c_str());
+  if (!target || !target.set_value(value.data(), value.size())) throw Error(kOutOfMemory);
+}
+
+void Node::setNamedItem(const Node& attributeNode) {
+  requireHandle(attributeNode.handle_);
+  if (!isAttributeHandle(attributeNode.handle_)) throw Error(kFailed, "not an attribute");
+  const pugi::xml_attribute source = asAttribute(attributeNode.handle_);
+  setAttribute(source.name(), source.value());
+}
+
+// ---- Document --------------------------------------------------------------------------------------
+
+Document Document::create() {
+  try {
+    return Document(std::make_shared<Impl>());
+  } catch (const std::bad_alloc&) {
+    throw Error(kOutOfMemory);
+  }
+}
+
+bool Document::load(const std::string& path) {
+  try {
+    if (!impl_) impl_ = std::make_shared<Impl>();
+    Impl& impl = *impl_;
+    impl.document.reset();
+    impl.staging = pugi::xml_node();
+    impl.source.clear();
+    impl.loadError.clear();
+
+    std::optional<std::vector<std::uint8_t>> bytes = platform::readWholeFile(path);
+    if (!bytes) {
+      impl.loadError = "cannot read the file";
+      return false;
+    }
+    std::string error;
+    if (!xmlsource::makeUtf8(*bytes, error) ||
+        !xmlsource::checkMarkup(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), error)) {
+      impl.loadError = error;
+      return false;
+    }
+    impl.source = std::move(*bytes);
+    constexpr unsigned kParseOptions = pugi::parse_cdata | pugi::parse_escapes | pugi::parse_wconv_attribute |
+                                       pugi::parse_eol | pugi::parse_comments | pugi::parse_pi |
+                                       pugi::parse_declaration;
+    const pugi::xml_parse_result result =
+        impl.document.load_buffer_inplace(impl.source.data(), impl.source.size(), kParseOptions, pugi::encoding_utf8);
+    if (!result) {
+      const std::string_view text(reinterpret_cast<const char*>(impl.source.data()), impl.source.size());
+      impl.loadError = xmlsource::describePosition(text, static_cast<std::size_t>(result.offset)) + ": " +
+                       result.description();
+      impl.document.reset();
+      impl.source.clear();
+      return false;
+    }
+    return true;
+  } catch (const std::bad_alloc&) {
+    if (impl_) {
+      impl_->document.reset();
+      impl_->source.clear();
+      impl_->loadError = "out of memory";
+    }
+    return false;
+  }
+}
+
+std::string Document::loadError() const { return impl_ ? impl_->loadError : std::string(); }
+
+namespace {
+
+class StringWriter : public pugi::xml_writer {
+ public:
+  void write(const void* data, std::size_t size) override { text.append(static_cast<const char*>(data), size); }
+  std::string text;
+};
+
+}  // namespace
+
+void Document::save(const std::string& path) const {
+  if (!impl_) throw Error(kInvalidPointer);
+  std::string text;
+  try {
+    StringWriter writer;
+    for (pugi::xml_node child = skipStaging(impl_->document.first_child()); child; child = skipStaging(child.next_sibling()))
+      child.print(writer, "  ", pugi::format_indent, pugi::encoding_utf8, 0);
+    text = std::move(writer.text);
+  } catch (const std::bad_alloc&) {
+    throw Error(kOutOfMemory);
+  }
+  // A document that would not load again is not written.
+  std::vector<std::uint8_t> check(text.begin(), text.end());
+  std::string error;
+  if (!xmlsource::makeUtf8(check, error)) throw Error(kFailed, "the text is not valid UTF-8 XML (" + error + ")");
+
+  std::unique_ptr<platform::File> file = platform::createFileForWriting(path);
+  if (!file) throw Error(kFailed, "cannot create the file");
+  const std::optional<std::size_t> written = file->write(text.data(), text.size());
+  const bool complete = written && *written == text.size() && file->flush();
+  file.reset();
+  if (!complete) {
+    platform::deleteFile(path);
+    throw Error(kFailed, "cannot write the file");
+  }
+}
+
+Node Document::node() const {
+  if (!impl_) throw Error(kInvalidPointer);
+  return wrap(static_cast<pugi::xml_node>(impl_->document));
+}
+
+Node Document::createElement(std::string_view name) {
+  if (!impl_) throw Error(kInvalidPointer);
+  const std::string checked = checkedName(name);
+  pugi::xml_node element = impl_->stagingElement().append_child(pugi::node_element);
+  if (!element || !element.set_name(checked.c_str())) throw Error(kOutOfMemory);
+  return wrap(element);
+}
+
+Node Document::createAttribute(std::string_view name) {
+  if (!impl_) throw Error(kInvalidPointer);
+  const std::string checked = checkedName(name);
+  pugi::xml_attribute attribute = impl_->stagingElement().append_attribute(checked.c_str());
+  if (!attribute) throw Error(kOutOfMemory);
+  return wrap(attribute);
+}
+
+Node Document::createProcessingInstruction(std::string_view target, std::string_view data) {
+  if (!impl_) throw Error(kInvalidPointer);
+  const std::string checked = checkedName(target);
+  requireNoZeroByte(data);
+  if (data.find("?>") != std::string_view::npos) throw Error(kFailed, "\"?>\" in processing-instruction data");
+  pugi::xml_node pi = impl_->stagingElement().append_child(pugi::node_pi);
+  if (!pi || !pi.set_name(checked.c_str()) || !pi.set_value(data.data(), data.size())) throw Error(kOutOfMemory);
+  return wrap(pi);
+}
+
+void Document::insertBefore(const Node& node, const Node& reference) {
+  if (!impl_) throw Error(kInvalidPointer);
+  requireHandle(node.handle());
+  if (isAttributeHandle(node.handle()) || isAttributeHandle(reference.handle()))
+    throw Error(kFailed, "an attribute is not a child of the document");
+  pugi::xml_node documentNode = impl_->document;
+  const pugi::xml_node moved = asNode(node.handle());
+  const pugi::xml_node placed = reference ? documentNode.insert_move_before(moved, asNode(reference.handle()))
+                                          : documentNode.append_move(moved);
+  if (!placed) throw Error(kFailed, "the node cannot be placed here");
+}
+
+// ---- COM and availability ----------------------------------------------------------------------------
+
+// With the DOM compiled in there is no COM: initialisations are only counted, so that tests can
+// check that every provider and every save balances its own.
+bool initializeCom() {
+  ++comInitializations;
+  return true;
+}
+
+void uninitializeCom() { --comInitializations; }
+
+int comInitializationCount() { return comInitializations; }
+
+bool IsMsxmlAvailable() {
+  // The DOM is part of the program; the memory of a positive answer is kept as on Windows.
+  static bool found = false;
+  if (!found) found = true;
+  return found;
+}
+
+}  // namespace dom

@@ -1,0 +1,348 @@
+#include "xmlio/Encodings.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <optional>
+#include <stdexcept>
+#include <system_error>
+
+#include "platform/Resources.h"
+
+namespace {
+
+// The slot names as the string table holds them; used when an entry is missing from the table.
+constexpr std::array<const char*, kLanguageCount> kBuiltInLanguageNames = {
+    "English", "Chinese_Simplified", "Chinese_Traditional", "French",  "German",
+    "Italian", "Japanese",           "Korean",              "Portuguese", "Spanish",
+    "Russian", "Turkish",            "Arabic"};
+// String ids of the slot names: 1 to 10 for slots 0 to 9, then 14, 15, 16.
+constexpr std::array<int, kLanguageCount> kLanguageNameIds = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 14, 15, 16};
+
+// White space as the classic locale's isspace sees it.
+bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::size_t skipSpace(std::string_view text, std::size_t i) {
+  while (i < text.size() && isSpace(text[i])) ++i;
+  return i;
+}
+
+std::size_t skipDigits(std::string_view text, std::size_t i) {
+  while (i < text.size() && isDigit(text[i])) ++i;
+  return i;
+}
+
+}  // namespace
+
+const std::string& languageName(int slot) {
+  static const std::array<std::string, kLanguageCount> names = [] {
+    std::array<std::string, kLanguageCount> loaded;
+    for (int i = 0; i < kLanguageCount; ++i) {
+      std::optional<std::string> entry = platform::loadString(kLanguageNameIds[i]);
+      loaded[i] = entry && !entry->empty() ? std::move(*entry) : kBuiltInLanguageNames[i];
+    }
+    return loaded;
+  }();
+  if (slot < 0 || slot >= kLanguageCount) throw std::out_of_range("languageName(): no such language slot");
+  return names[static_cast<std::size_t>(slot)];
+}
+
+// ---- Text rules ------------------------------------------------------------------------------------
+
+std::int32_t parseInt(std::string_view text) {
+  std::size_t i = skipSpace(text, 0);
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  // Accumulated as a negative number so that INT32_MIN fits; stops growing once out of range.
+  constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+  std::int64_t magnitude = 0;
+  for (; i < text.size() && isDigit(text[i]); ++i) {
+    magnitude = magnitude * 10 + (text[i] - '0');
+    if (magnitude > kLimit) magnitude = kLimit + 1;  // saturated; further digits change nothing
+  }
+  if (negative) return magnitude >= kLimit ? std::numeric_limits<std::int32_t>::min()
+                                           : static_cast<std::int32_t>(-magnitude);
+  return magnitude >= kLimit ? std::numeric_limits<std::int32_t>::max() : static_cast<std::int32_t>(magnitude);
+}
+
+double parseFloat(std::string_view text) {
+  const std::size_t start = skipSpace(text, 0);
+  std::size_t i = start;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  const std::size_t digitsStart = i;
+  const std::size_t intEnd = skipDigits(text, i);
+  std::size_t end = intEnd;
+  std::size_t fractionEnd = intEnd;
+  if (end < text.size() && text[end] == '.') fractionEnd = skipDigits(text, end + 1);
+  const bool hasIntDigits = intEnd > digitsStart;
+  const bool hasFractionDigits = fractionEnd > intEnd + 1;
+  if (!hasIntDigits && !hasFractionDigits) return 0.0;
+  end = fractionEnd;
+  // The exponent counts only when at least one digit follows 'e' and its sign.
+  std::int64_t exponent = 0;
+  if (end < text.size() && (text[end] == 'e' || text[end] == 'E')) {
+    std::size_t e = end + 1;
+    bool negativeExponent = false;
+    if (e < text.size() && (text[e] == '+' || text[e] == '-')) negativeExponent = text[e++] == '-';
+    const std::size_t exponentEnd = skipDigits(text, e);
+    if (exponentEnd > e) {
+      for (std::size_t k = e; k < exponentEnd; ++k) exponent = std::min<std::int64_t>(exponent * 10 + (text[k] - '0'), 100000);
+      if (negativeExponent) exponent = -exponent;
+      end = exponentEnd;
+    }
+  }
+  double value = 0.0;
+  const char* first = text.data() + digitsStart;
+  const char* last = text.data() + end;
+  const auto [ptr, error] = std::from_chars(first, last, value, std::chars_format::general);
+  if (error == std::errc::result_out_of_range) {
+    // Overflow gives infinity, underflow zero, as strtod does. The decimal magnitude of the first
+    // significant digit tells which.
+    std::int64_t magnitude = exponent;
+    std::size_t k = digitsStart;
+    while (k < intEnd && text[k] == '0') ++k;
+    if (k < intEnd) {
+      magnitude += static_cast<std::int64_t>(intEnd - k) - 1;
+    } else {
+      std::size_t f = intEnd + 1;
+      while (f < fractionEnd && text[f] == '0') ++f;
+      magnitude -= static_cast<std::int64_t>(f - intEnd);
+    }
+    value = magnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+  } else if (error != std::errc() || ptr == first) {
+    value = 0.0;
+  }
+  return negative ? -value : value;
+}
+
+std::string formatFloat(double value, int precision) {
+  // Fixed notation of any double needs at most 309 integer digits, the sign, the point and the decimals.
+  if (precision < 0) precision = 0;
+  if (precision > 100) precision = 100;
+  char buffer[420];
+  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, precision);
+  if (error != std::errc()) throw std::runtime_error("formatFloat(): value cannot be formatted");
+  return std::string(buffer, end);
+}
+
+float narrowToFloat(double value) {
+  if (std::isnan(value)) return std::numeric_limits<float>::quiet_NaN();
+  if (value > FLT_MAX) return std::numeric_limits<float>::infinity();
+  if (value < -FLT_MAX) return -std::numeric_limits<float>::infinity();
+  return static_cast<float>(value);
+}
+
+// ---- Writers ---------------------------------------------------------------------------------------
+
+dom::Node writeStringElement(dom::Document& doc, std::string_view name, std::string_view value) {
+  dom::Node element = doc.createElement(name);
+  element.setValue(value);
+  return element;
+}
+
+dom::Node writeIntElement(dom::Document& doc, std::string_view name, std::int32_t value) {
+  char buffer[16];
+  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return writeStringElement(doc, name, std::string_view(buffer, static_cast<std::size_t>(end - buffer)));
+}
+
+dom::Node writeFloatElement(dom::Document& doc, std::string_view name, double value, int precision) {
+  return writeStringElement(doc, name, formatFloat(value, precision));
+}
+
+dom::Node writeBoolElement(dom::Document& doc, std::string_view name, bool value) {
+  return writeStringElement(doc, name, value ? "true" : "false");
+}
+
+dom::Node writeLanguageText(dom::Document& doc, std::string_view name, const LanguageText& text) {
+  dom::Node container = doc.createElement(name);
+  for (int slot = 0; slot < kLanguageCount; ++slot) {
+    // An untranslated slot repeats the English text, so a file always holds all thirteen.
+    const std::string& slotText = text[static_cast<std::size_t>(slot)];
+    container.appendChild(writeStringElement(doc, languageName(slot), slotText.empty() ? text[0] : slotText));
+  }
+  return container;
+}
+
+dom::Node writeTimeStamp(dom::Document& doc, std::string_view name, const TimeStamp& stamp) {
+  dom::Node container = doc.createElement(name);
+  container.appendChild(writeIntElement(doc, "year", stamp.year));
+  container.appendChild(writeIntElement(doc, "month", stamp.month));
+  container.appendChild(writeIntElement(doc, "day", stamp.day));
+  container.appendChild(writeIntElement(doc, "hour", stamp.hour));
+  container.appendChild(writeIntElement(doc, "minute", stamp.minute));
+  container.appendChild(writeIntElement(doc, "second", stamp.second));
+  container.appendChild(writeIntElement(doc, "ms", stamp.ms));
+  return container;
+}
+
+dom::Node writeIntAttribute(dom::Document& doc, std::string_view name, std::int32_t value) {
+  dom::Node attribute = doc.createAttribute(name);
+  attribute.setValue(std::to_string(value));
+  return attribute;
+}
+
+// ---- Readers ---------------------------------------------------------------------------------------
+
+std::int32_t readIntValue(const dom::Node& node) { return parseInt(node.value()); }
+
+double readFloatValue(const dom::Node& node) { return parseFloat(node.value()); }
+
+bool readBoolValue(const dom::Node& node) { return node.value() == "true"; }
+
+std::string readStringValue(const dom::Node& node) { return node.value(); }
+
+void readLanguageText(const dom::Node& container, LanguageText& text) {
+  forEachChild(container, [&](const dom::Node& child) {
+    for (int slot = 0; slot < kLanguageCount; ++slot) {
+      if (child.hasName(languageName(slot))) {
+        text[static_cast<std::size_t>(slot)] = child.value();
+        return;
+      }
+    }
+  });
+}
+
+void readTimeStamp(const dom::Node& container, TimeStamp& stamp) {
+  PositionalReader children(container);
+  // Each value is read as a 32-bit integer and keeps only the low bits of its field's width.
+  stamp.year = static_cast<std::uint16_t>(readIntValue(children.next()));
+  stamp.month = static_cast<std::uint8_t>(readIntValue(children.next()));
+  stamp.day = static_cast<std::uint8_t>(readIntValue(children.next()));
+  stamp.hour = static_cast<std::uint8_t>(readIntValue(children.next()));
+  stamp.minute = static_cast<std::uint8_t>(readIntValue(children.next()));
+  stamp.second = static_cast<std::uint8_t>(readIntValue(children.next()));
+  stamp.ms = static_cast<std::uint16_t>(readIntValue(children.next()));
+}
+
+std::int32_t readIntAttribute(const dom::Node& element, std::string_view name) {
+  if (!element) throw dom::Error(dom::kInvalidPointer);
+  const dom::Node attribute = element.attribute(name);
+  return attribute ? parseInt(attribute.value()) : -1;
+}
+
+// ---- Escaped strings -------------------------------------------------------------------------------
+
+std::string encodeEscapedString(std::string_view bytes) {
+  static constexpr char kHexDigits[] = "0123456789ABCDEF";
+  std::string text;
+  text.reserve(bytes.size());
+  for (const char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    const bool copied = b >= 0x20 && b <= 0x7E && b != '"' && b != '&' && b != '\'' && b != '<' && b != '>' &&
+                        b != '\\';
+    if (copied) {
+      text += c;
+    } else {
+      text += "\\x";
+      text += kHexDigits[b >> 4];
+      text += kHexDigits[b & 0x0F];
+    }
+  }
+  return text;
+}
+
+std::string decodeEscapedString(std::string_view text) {
+  std::string bytes;
+  bytes.reserve(text.size());
+  const std::size_t n = text.size();
+  for (std::size_t i = 0; i < n;) {
+    if (text[i] != '\\') {
+      bytes += text[i++];
+      continue;
+    }
+    if (i + 1 >= n) throw std::runtime_error("decodeEscapedString(): invalid source string");
+    if (text[i + 1] != 'x') throw std::runtime_error("decodeEscapedString(): unrecognized escape sequence");
+    if (i + 3 >= n) throw std::runtime_error("decodeEscapedString(): invalid source string");
+    // strtol in base 16 over exactly the two characters: it stops at the first non-digit, so
+    // "\xZZ" gives 0 and "\x4G" gives 4; the byte is the low 8 bits.
+    const char pair[3] = {text[i + 2], text[i + 3], '\0'};
+    const long value = std::strtol(pair, nullptr, 16);
+    bytes += static_cast<char>(static_cast<unsigned char>(value & 0xFF));
+    i += 4;
+  }
+  return bytes;
+}
+
+// ---- Base64 ----------------------------------------------------------------------------------------
+
+namespace {
+
+constexpr char kBase64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+// The 6-bit value of a character: '=' counts as 0 and a character outside the alphabet as 63.
+constexpr std::array<std::uint8_t, 256> makeBase64Values() {
+  std::array<std::uint8_t, 256> values{};
+  for (auto& v : values) v = 63;
+  for (std::uint8_t i = 0; i < 64; ++i) values[static_cast<unsigned char>(kBase64Alphabet[i])] = i;
+  values['='] = 0;
+  return values;
+}
+constexpr std::array<std::uint8_t, 256> kBase64Values = makeBase64Values();
+
+}  // namespace
+
+int CBase64::Encode(const std::uint8_t* data, std::uint64_t length, std::string& text) const {
+  if (data == nullptr && length != 0) return 1;
+  const std::uint64_t groups = length / 3 + (length % 3 != 0 ? 1 : 0);
+  if (groups > (std::numeric_limits<std::size_t>::max() - 1) / 4) return 2;
+  std::string out;
+  try {
+    out.resize(static_cast<std::size_t>(groups * 4));
+  } catch (const std::exception&) {
+    return 3;
+  }
+  std::size_t o = 0;
+  std::uint64_t i = 0;
+  for (; i + 3 <= length; i += 3) {
+    const std::uint32_t triple = (std::uint32_t{data[i]} << 16) | (std::uint32_t{data[i + 1]} << 8) | data[i + 2];
+    out[o++] = kBase64Alphabet[(triple >> 18) & 0x3F];
+    out[o++] = kBase64Alphabet[(triple >> 12) & 0x3F];
+    out[o++] = kBase64Alphabet[(triple >> 6) & 0x3F];
+    out[o++] = kBase64Alphabet[triple & 0x3F];
+  }
+  const std::uint64_t rest = length - i;
+  if (rest != 0) {
+    const std::uint32_t triple = (std::uint32_t{data[i]} << 16) | (rest == 2 ? std::uint32_t{data[i + 1]} << 8 : 0);
+    out[o++] = kBase64Alphabet[(triple >> 18) & 0x3F];
+    out[o++] = kBase64Alphabet[(triple >> 12) & 0x3F];
+    out[o++] = rest == 2 ? kBase64Alphabet[(triple >> 6) & 0x3F] : '=';
+    out[o++] = '=';
+  }
+  text = std::move(out);
+  return 0;
+}
+
+int CBase64::Decode(const char* text, std::uint64_t length, std::vector<std::uint8_t>& data) const {
+  if (text == nullptr && length != 0) return 1;
+  // A text whose length is not a multiple of 4 was not made by Encode (cut or hand-edited): its
+  // trailing partial group cannot be decoded, so the whole text is reported as unreadable.
+  if (length % 4 != 0) return 2;
+  std::uint64_t padding = 0;
+  while (padding < 3 && padding < length && text[length - 1 - padding] == '=') ++padding;
+  const std::uint64_t decodedLength = length / 4 * 3 - padding;
+  std::vector<std::uint8_t> out;
+  try {
+    out.resize(static_cast<std::size_t>(length / 4 * 3));
+  } catch (const std::exception&) {
+    return 3;
+  }
+  std::size_t o = 0;
+  for (std::uint64_t i = 0; i < length; i += 4) {
+    const std::uint32_t quad = (std::uint32_t{kBase64Values[static_cast<unsigned char>(text[i])]} << 18) |
+                               (std::uint32_t{kBase64Values[static_cast<unsigned char>(text[i + 1])]} << 12) |
+                               (std::uint32_t{kBase64Values[static_cast<unsigned char>(text[i + 2])]} << 6) |
+                               kBase64Values[static_cast<unsigned char>(text[i + 3])];
+    out[o++] = static_cast<std::uint8_t>(quad >> 16);
+    out[o++] = static_cast<std::uint8_t>(quad >> 8);
+    out[o++] = static_cast<std::uint8_t>(quad);
+  }
+  out.resize(static_cast<std::size_t>(decodedLength));
+  data = std::move(out);
+  return 0;
+}

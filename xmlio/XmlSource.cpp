@@ -1,0 +1,330 @@
+#include "xmlio/XmlSource.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace xmlsource {
+
+namespace {
+
+bool startsWith(std::string_view text, std::size_t at, std::string_view prefix) {
+  return text.size() - at >= prefix.size() && text.compare(at, prefix.size(), prefix) == 0;
+}
+
+bool isXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lower(x) == lower(y); });
+}
+
+// Whether a code point may appear in an XML document.
+bool isXmlChar(std::uint32_t c) {
+  return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
+         (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+void appendUtf8(std::vector<std::uint8_t>& out, std::uint32_t c) {
+  if (c < 0x80) {
+    out.push_back(static_cast<std::uint8_t>(c));
+  } else if (c < 0x800) {
+    out.push_back(static_cast<std::uint8_t>(0xC0 | (c >> 6)));
+    out.push_back(static_cast<std::uint8_t>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out.push_back(static_cast<std::uint8_t>(0xE0 | (c >> 12)));
+    out.push_back(static_cast<std::uint8_t>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<std::uint8_t>(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(static_cast<std::uint8_t>(0xF0 | (c >> 18)));
+    out.push_back(static_cast<std::uint8_t>(0x80 | ((c >> 12) & 0x3F)));
+    out.push_back(static_cast<std::uint8_t>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<std::uint8_t>(0x80 | (c & 0x3F)));
+  }
+}
+
+bool convertUtf16(const std::vector<std::uint8_t>& bytes, std::size_t start, bool bigEndian,
+                  std::vector<std::uint8_t>& out, std::string& error) {
+  if ((bytes.size() - start) % 2 != 0) {
+    error = "UTF-16 text with an odd number of bytes";
+    return false;
+  }
+  out.reserve((bytes.size() - start) / 2 * 3 / 2);
+  auto unitAt = [&](std::size_t i) -> std::uint32_t {
+    return bigEndian ? (std::uint32_t{bytes[i]} << 8) | bytes[i + 1] : (std::uint32_t{bytes[i + 1]} << 8) | bytes[i];
+  };
+  for (std::size_t i = start; i < bytes.size(); i += 2) {
+    std::uint32_t c = unitAt(i);
+    if (c >= 0xD800 && c <= 0xDBFF && i + 3 < bytes.size()) {
+      const std::uint32_t low = unitAt(i + 2);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        i += 2;
+      }
+    }
+    if (c >= 0xD800 && c <= 0xDFFF) {
+      error = "UTF-16 text with an unpaired surrogate";
+      return false;
+    }
+    appendUtf8(out, c);
+  }
+  return true;
+}
+
+// The characters 0x80 to 0x9F of windows-1252; 0 where the code page has no character.
+constexpr std::array<std::uint16_t, 32> kWindows1252High = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+bool convertSingleByte(const std::vector<std::uint8_t>& bytes, bool windows1252, std::vector<std::uint8_t>& out,
+                       std::string& error) {
+  out.reserve(bytes.size() + bytes.size() / 8);
+  for (const std::uint8_t b : bytes) {
+    std::uint32_t c = b;
+    if (windows1252 && b >= 0x80 && b <= 0x9F) {
+      c = kWindows1252High[b - 0x80];
+      if (c == 0) {
+        error = "a byte that windows-1252 does not define";
+        return false;
+      }
+    }
+    appendUtf8(out, c);
+  }
+  return true;
+}
+
+// The value of the encoding pseudo-attribute of a leading XML declaration, or an empty text.
+std::string_view declaredEncoding(std::string_view text) {
+  if (!startsWith(text, 0, "<?xml") || text.size() < 6 || !isXmlSpace(text[5])) return {};
+  const std::size_t end = text.find("?>");
+  const std::string_view declaration = text.substr(0, end);
+  std::size_t at = declaration.find("encoding");
+  if (at == std::string_view::npos) return {};
+  at += 8;
+  while (at < declaration.size() && isXmlSpace(declaration[at])) ++at;
+  if (at >= declaration.size() || declaration[at] != '=') return {};
+  ++at;
+  while (at < declaration.size() && isXmlSpace(declaration[at])) ++at;
+  if (at >= declaration.size() || (declaration[at] != '"' && declaration[at] != '\'')) return {};
+  const std::size_t close = declaration.find(declaration[at], at + 1);
+  if (close == std::string_view::npos) return {};
+  return declaration.substr(at + 1, close - at - 1);
+}
+
+// Checks that the text is well-formed UTF-8 made of XML characters; the ASCII runs go eight bytes
+// at a time.
+bool checkCharacters(const std::uint8_t* p, std::size_t n, std::string_view text, std::string& error) {
+  auto fail = [&](std::size_t at, const char* what) {
+    error = describePosition(text, at) + ": " + what;
+    return false;
+  };
+  std::size_t i = 0;
+  while (i < n) {
+    if (i + 8 <= n) {
+      std::uint64_t word;
+      std::memcpy(&word, p + i, 8);
+      // No byte with the high bit set and none below 0x20.
+      constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+      const std::uint64_t belowSpace = (word - 0x2020202020202020ULL) & ~word & kHigh;
+      if (((word & kHigh) | belowSpace) == 0) {
+        i += 8;
+        continue;
+      }
+    }
+    const std::uint8_t b = p[i];
+    if (b < 0x80) {
+      if (b < 0x20 && b != '\t' && b != '\n' && b != '\r') return fail(i, "a control character that XML does not allow");
+      ++i;
+      continue;
+    }
+    std::size_t length;
+    std::uint32_t c;
+    if (b >= 0xC2 && b <= 0xDF) {
+      length = 2;
+      c = b & 0x1Fu;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      length = 3;
+      c = b & 0x0Fu;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      length = 4;
+      c = b & 0x07u;
+    } else {
+      return fail(i, "invalid UTF-8");
+    }
+    if (n - i < length) return fail(i, "invalid UTF-8");
+    for (std::size_t k = 1; k < length; ++k) {
+      if ((p[i + k] & 0xC0) != 0x80) return fail(i, "invalid UTF-8");
+      c = (c << 6) | (p[i + k] & 0x3Fu);
+    }
+    const bool overlong = (length == 3 && c < 0x800) || (length == 4 && c < 0x10000);
+    if (overlong || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return fail(i, "invalid UTF-8");
+    if (!isXmlChar(c)) return fail(i, "a character that XML does not allow");
+    i += length;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string describePosition(std::string_view text, std::size_t offset) {
+  offset = std::min(offset, text.size());
+  const std::string_view before = text.substr(0, offset);
+  const std::size_t line = static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n')) + 1;
+  const std::size_t lineStart = before.rfind('\n');
+  const std::size_t column = lineStart == std::string_view::npos ? offset + 1 : offset - lineStart;
+  return "line " + std::to_string(line) + ", column " + std::to_string(column);
+}
+
+bool makeUtf8(std::vector<std::uint8_t>& bytes, std::string& error) {
+  const std::size_t n = bytes.size();
+  auto at = [&](std::size_t i) -> int { return i < n ? bytes[i] : -1; };
+  std::vector<std::uint8_t> converted;
+  bool wasUtf16 = false;
+  if (at(0) == 0xEF && at(1) == 0xBB && at(2) == 0xBF) {
+    bytes.erase(bytes.begin(), bytes.begin() + 3);
+  } else if ((at(0) == 0 && at(1) == 0 && at(2) == 0xFE && at(3) == 0xFF) ||
+             (at(0) == 0xFF && at(1) == 0xFE && at(2) == 0 && at(3) == 0) ||
+             (at(0) == 0 && at(1) == 0 && at(2) == 0 && at(3) == '<') ||
+             (at(0) == '<' && at(1) == 0 && at(2) == 0 && at(3) == 0)) {
+    error = "UTF-32 documents are not supported";
+    return false;
+  } else if ((at(0) == 0xFF && at(1) == 0xFE) || (at(0) == 0xFE && at(1) == 0xFF)) {
+    if (!convertUtf16(bytes, 2, at(0) == 0xFE, converted, error)) return false;
+    wasUtf16 = true;
+  } else if ((at(0) == '<' && at(1) == 0 && at(2) == '?' && at(3) == 0) ||
+             (at(0) == 0 && at(1) == '<' && at(2) == 0 && at(3) == '?')) {
+    if (!convertUtf16(bytes, 0, at(0) == 0, converted, error)) return false;
+    wasUtf16 = true;
+  }
+  if (wasUtf16) bytes.swap(converted);
+
+  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  const std::string_view encoding = declaredEncoding(text);
+  if (wasUtf16) {
+    if (!encoding.empty() && !equalsIgnoringCase(encoding.substr(0, 6), "UTF-16")) {
+      error = "a UTF-16 document declares the encoding \"" + std::string(encoding) + "\"";
+      return false;
+    }
+  } else if (encoding.empty() || equalsIgnoringCase(encoding, "UTF-8") || equalsIgnoringCase(encoding, "US-ASCII") ||
+             equalsIgnoringCase(encoding, "ASCII")) {
+    // Checked as UTF-8 below; ASCII is a part of it.
+  } else if (equalsIgnoringCase(encoding, "ISO-8859-1") || equalsIgnoringCase(encoding, "latin1") ||
+             equalsIgnoringCase(encoding, "windows-1252")) {
+    if (!convertSingleByte(bytes, equalsIgnoringCase(encoding, "windows-1252"), converted, error)) return false;
+    bytes.swap(converted);
+  } else {
+    error = "unsupported encoding \"" + std::string(encoding) + "\"";
+    return false;
+  }
+  const std::string_view utf8(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  return checkCharacters(bytes.data(), bytes.size(), utf8, error);
+}
+
+namespace {
+
+// Whether the text at `at` ('&') is a reference to a predefined entity or to an XML character;
+// `length` receives its length.
+bool isWellFormedReference(std::string_view text, std::size_t at, std::size_t& length) {
+  const std::size_t semicolon = text.find(';', at + 1);
+  if (semicolon == std::string_view::npos || semicolon - at > 12) return false;
+  const std::string_view name = text.substr(at + 1, semicolon - at - 1);
+  length = semicolon - at + 1;
+  if (name == "lt" || name == "gt" || name == "amp" || name == "apos" || name == "quot") return true;
+  if (name.size() < 2 || name[0] != '#') return false;
+  const bool hex = name[1] == 'x';
+  const std::string_view digits = name.substr(hex ? 2 : 1);
+  if (digits.empty()) return false;
+  std::uint32_t c = 0;
+  for (const char d : digits) {
+    std::uint32_t v;
+    if (d >= '0' && d <= '9') {
+      v = static_cast<std::uint32_t>(d - '0');
+    } else if (hex && lower(d) >= 'a' && lower(d) <= 'f') {
+      v = static_cast<std::uint32_t>(lower(d) - 'a' + 10);
+    } else {
+      return false;
+    }
+    c = c * (hex ? 16 : 10) + v;
+    if (c > 0x10FFFF) return false;
+  }
+  return isXmlChar(c);
+}
+
+}  // namespace
+
+bool checkMarkup(std::string_view text, std::string& error) {
+  auto fail = [&](std::size_t at, const char* what) {
+    error = describePosition(text, at) + ": " + what;
+    return false;
+  };
+  // Structures left unterminated are pugixml's to report: the scan just stops there.
+  const std::size_t n = text.size();
+  std::size_t depth = 0;
+  std::size_t rootElements = 0;
+  std::size_t i = 0;
+  while (i < n) {
+    const char c = text[i];
+    if (c == '<') {
+      if (startsWith(text, i, "<!--")) {
+        const std::size_t end = text.find("-->", i + 4);
+        if (end == std::string_view::npos) return true;
+        i = end + 3;
+      } else if (startsWith(text, i, "<![CDATA[")) {
+        if (depth == 0) return fail(i, "text outside the root element");
+        const std::size_t end = text.find("]]>", i + 9);
+        if (end == std::string_view::npos) return true;
+        i = end + 3;
+      } else if (startsWith(text, i, "<!DOCTYPE")) {
+        return fail(i, "a document type declaration, which is not accepted");
+      } else if (startsWith(text, i, "<?")) {
+        std::size_t targetEnd = i + 2;
+        while (targetEnd < n && !isXmlSpace(text[targetEnd]) && text[targetEnd] != '?') ++targetEnd;
+        if (i != 0 && equalsIgnoringCase(text.substr(i + 2, targetEnd - i - 2), "xml"))
+          return fail(i, "an XML declaration after the start of the document");
+        const std::size_t end = text.find("?>", i + 2);
+        if (end == std::string_view::npos) return true;
+        i = end + 2;
+      } else if (startsWith(text, i, "</")) {
+        if (depth > 0) --depth;
+        const std::size_t end = text.find('>', i + 2);
+        if (end == std::string_view::npos) return true;
+        i = end + 1;
+      } else {
+        if (depth == 0 && ++rootElements > 1) return fail(i, "a second element outside the root element");
+        std::size_t j = i + 1;
+        for (; j < n && text[j] != '>'; ++j) {
+          const char q = text[j];
+          if (q != '"' && q != '\'') continue;
+          const std::size_t close = text.find(q, j + 1);
+          if (close == std::string_view::npos) return true;
+          for (std::size_t k = j + 1; k < close; ++k) {
+            std::size_t length = 0;
+            if (text[k] == '<') return fail(k, "'<' in an attribute value");
+            if (text[k] == '&' && !isWellFormedReference(text, k, length)) return fail(k, "an '&' that is not a reference");
+          }
+          j = close;
+        }
+        if (j >= n) return true;
+        if (text[j - 1] != '/') ++depth;
+        i = j + 1;
+      }
+    } else if (c == '&') {
+      std::size_t length = 0;
+      if (depth == 0) return fail(i, "text outside the root element");
+      if (!isWellFormedReference(text, i, length)) return fail(i, "an '&' that is not a reference");
+      i += length;
+    } else if (depth > 0) {
+      // Element content: only '<' and '&' matter.
+      ++i;
+      while (i < n && text[i] != '<' && text[i] != '&') ++i;
+    } else {
+      if (!isXmlSpace(c)) return fail(i, "text outside the root element");
+      ++i;
+    }
+  }
+  return true;
+}
+
+}  // namespace xmlsource

@@ -1,0 +1,29 @@
+#pragma once
+// The checks a document's bytes pass before the pugixml backend parses them: the encoding is made
+// UTF-8, the characters are checked, and the well-formedness rules that pugixml itself tolerates
+// are enforced, so that both backends accept and refuse the same documents.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace xmlsource {
+
+// Turns a file's bytes into UTF-8 text in place: a UTF-8 byte-order mark is removed; UTF-16 (with a
+// byte-order mark, or recognised by its "<?" start) is converted; a declared ISO-8859-1,
+// windows-1252 or US-ASCII encoding is converted or checked; any other declared encoding is refused.
+// Then every character is checked to be well-formed UTF-8 and an XML character.
+// False, with `error` set, when the document cannot be read.
+bool makeUtf8(std::vector<std::uint8_t>& bytes, std::string& error);
+
+// What pugixml accepts but XML forbids: a document type declaration (refused, so that no entity is
+// ever expanded), an XML declaration after the start, text or a second element outside the root
+// element, '<' in an attribute value, and an '&' that is not a well-formed reference to a
+// predefined entity or a character. False, with `error` set, on the first of them.
+bool checkMarkup(std::string_view text, std::string& error);
+
+// "line L, column C" of a byte offset in the text (columns count bytes, from 1).
+std::string describePosition(std::string_view text, std::size_t offset);
+
+}  // namespace xmlsource
