@@ -1,0 +1,119 @@
+#include "model/SeparationInfo.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace {
+constexpr double kSampleStep = 4095.0 / 255.0;
+constexpr std::size_t kStoredBytes = kOutputTableSamples * 2;
+
+// The sample positions, from the same running sum the writer and reader both use.
+std::array<std::size_t, kOutputTableSamples> samplePositions() {
+  std::array<std::size_t, kOutputTableSamples> positions{};
+  double x = 0.0;
+  for (std::size_t& position : positions) {
+    position = static_cast<std::size_t>(x + 0.5);
+    x += kSampleStep;
+  }
+  return positions;
+}
+const std::array<std::size_t, kOutputTableSamples>& positions() {
+  static const std::array<std::size_t, kOutputTableSamples> table = samplePositions();
+  return table;
+}
+}  // namespace
+
+std::size_t outputTableSamplePosition(std::size_t sample) { return positions()[sample]; }
+
+std::string encodeOutputTable(const OutputTable& table) {
+  std::array<std::uint8_t, kStoredBytes> bytes{};
+  for (std::size_t i = 0; i < kOutputTableSamples; ++i) {
+    const std::uint16_t sample = table[positions()[i]];
+    bytes[2 * i] = static_cast<std::uint8_t>(sample >> 8);
+    bytes[2 * i + 1] = static_cast<std::uint8_t>(sample & 0xFFu);
+  }
+  std::string text;
+  CBase64().Encode(bytes.data(), bytes.size(), text);
+  return text;
+}
+
+void decodeOutputTable(std::string_view text, OutputTable& table) {
+  std::vector<std::uint8_t> bytes;
+  if (CBase64().Decode(text.data(), text.size(), bytes) != 0) {
+    throw form::ReadError("not a Base64 text");
+  }
+  std::array<double, kOutputTableSamples> samples{};
+  for (std::size_t i = 0; i < kOutputTableSamples && 2 * i + 1 < bytes.size(); ++i) {
+    samples[i] = static_cast<double>((bytes[2 * i] << 8) | bytes[2 * i + 1]);
+  }
+
+  // Knots: X spread over 0..65535 with the divisor 256, Y scaled from 12 to 16 bits.
+  constexpr std::size_t n = kOutputTableSamples;
+  std::array<double, n> x{}, y{}, secondDerivative{}, u{};
+  for (std::size_t i = 0; i < n; ++i) {
+    x[i] = 65535.0 * static_cast<double>(i) / 256.0;
+    y[i] = 65535.0 * samples[i] / 4096.0;
+  }
+  // Natural cubic spline: zero second derivative at both ends, the tridiagonal system solved by forward
+  // elimination and back substitution.
+  secondDerivative[0] = u[0] = 0.0;
+  for (std::size_t i = 1; i + 1 < n; ++i) {
+    const double sig = (x[i] - x[i - 1]) / (x[i + 1] - x[i - 1]);
+    const double p = sig * secondDerivative[i - 1] + 2.0;
+    secondDerivative[i] = (sig - 1.0) / p;
+    const double slopes = (y[i + 1] - y[i]) / (x[i + 1] - x[i]) - (y[i] - y[i - 1]) / (x[i] - x[i - 1]);
+    u[i] = (6.0 * slopes / (x[i + 1] - x[i - 1]) - sig * u[i - 1]) / p;
+  }
+  secondDerivative[n - 1] = 0.0;
+  for (std::size_t k = n - 1; k-- > 0;) secondDerivative[k] = secondDerivative[k] * secondDerivative[k + 1] + u[k];
+
+  const double first = std::trunc(x[0]);
+  const double last = std::trunc(x[n - 1]);
+  for (std::size_t h = 0; h < kOutputTableSize; ++h) {
+    const double w = std::clamp(std::trunc(65535.0 * static_cast<double>(h) / 4095.0), first, last);
+    const std::size_t k = static_cast<std::size_t>(std::lower_bound(x.begin(), x.end(), w) - x.begin());
+    const std::size_t lo = k == 0 ? 0 : k - 1;
+    const std::size_t hi = lo + 1;
+    const double step = x[hi] - x[lo];
+    const double a = (x[hi] - w) / step;
+    const double b = (w - x[lo]) / step;
+    const double value = a * y[lo] + b * y[hi] +
+                         ((a * a * a - a) * secondDerivative[lo] + (b * b * b - b) * secondDerivative[hi]) *
+                             (step * step) / 6.0;
+    std::uint32_t entry = 0;
+    if (value >= 65535.0) {
+      entry = 65535;
+    } else if (value >= 0.0) {
+      entry = static_cast<std::uint32_t>(value);
+    }
+    table[h] = static_cast<std::uint16_t>(entry >> 4);
+  }
+  // The samples themselves come back exactly.
+  for (std::size_t i = 0; i < n; ++i) table[positions()[i]] = static_cast<std::uint16_t>(samples[i]);
+}
+
+dom::Node writeOutputTableField(const form::Field<SeparationTable>& f, dom::Document& doc,
+                                const SeparationTable& table) {
+  return writeStringElement(doc, f.name,
+                            table.eType == kStoredOutputTable ? encodeOutputTable(table.usOutputTable) : "");
+}
+
+void noteOutputTableText(const form::Field<SeparationTable>&, const dom::Node& e, SeparationTable&,
+                         form::ReadNotes& notes) {
+  notes.outputTableText = e;
+}
+
+void visitOutputTable(const form::Field<SeparationTable>& f, const SeparationTable& table,
+                      form::FieldVisitor& out) {
+  out.beginArray(f.name);
+  for (const std::uint16_t entry : table.usOutputTable) out.integer({}, entry);
+  out.endArray();
+}
+
+void restoreOutputTable(SeparationTable& table, form::ReadNotes& notes) {
+  if (table.eType != kStoredOutputTable || !notes.outputTableText) return;
+  const std::string text = readStringValue(notes.outputTableText);
+  if (text.empty()) return;
+  form::withContext("usOutputTable", [&] { decodeOutputTable(text, table.usOutputTable); });
+}
