@@ -98,14 +98,15 @@ void appendTextDescendants(const pugi::xml_node& node, std::string& out) {
   }
 }
 
-// The text of an XML declaration node, from its pseudo-attributes.
-std::string declarationText(const pugi::xml_node& node) {
+// The text of an XML declaration node, from its pseudo-attributes; `encoding` replaces the
+// declared encoding when given (a saved document is always UTF-8).
+std::string declarationText(const pugi::xml_node& node, const char* encoding = nullptr) {
   std::string text;
   for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
     if (!text.empty()) text += ' ';
     text += a.name();
     text += "='";
-    text += a.value();
+    text += encoding != nullptr && std::strcmp(a.name(), "encoding") == 0 ? encoding : a.value();
     text += '\'';
   }
   return text;
@@ -350,8 +351,14 @@ void Document::save(const std::string& path) const {
   std::string text;
   try {
     StringWriter writer;
-    for (pugi::xml_node child = skipStaging(impl_->document.first_child()); child; child = skipStaging(child.next_sibling()))
-      child.print(writer, "  ", pugi::format_indent, pugi::encoding_utf8, 0);
+    for (pugi::xml_node child = skipStaging(impl_->document.first_child()); child;
+         child = skipStaging(child.next_sibling())) {
+      // A loaded declaration is written as the frame writes a new one, and declares UTF-8.
+      if (child.type() == pugi::node_declaration)
+        writer.text += "<?xml " + declarationText(child, "UTF-8") + "?>\n";
+      else
+        child.print(writer, "  ", pugi::format_indent, pugi::encoding_utf8, 0);
+    }
     text = std::move(writer.text);
   } catch (const std::bad_alloc&) {
     throw Error(kOutOfMemory);

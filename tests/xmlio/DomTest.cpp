@@ -1,0 +1,280 @@
+// What the DOM loads and refuses, the values it reads, and the text it saves.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "XmlTestSupport.h"
+#include "platform/FaultInjection.h"
+#include "xmlio/Dom.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+std::string utf16(const std::u16string& text, bool bigEndian, bool withBom) {
+  std::string bytes;
+  if (withBom) bytes += bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (const char16_t unit : text) {
+    const char high = static_cast<char>(unit >> 8);
+    const char low = static_cast<char>(unit & 0xFF);
+    bytes += bigEndian ? high : low;
+    bytes += bigEndian ? low : high;
+  }
+  return bytes;
+}
+
+TEST(DomLoad, RefusesWhatIsNotWellFormed) {
+  xmltest::TempFolder folder;
+  const struct {
+    std::string bytes;
+    const char* why;
+  } cases[] = {
+      {"", "empty file"},
+      {"<a>", "unclosed element"},
+      {"<a></b>", "mismatched tags"},
+      {"<a/><b/>", "two root elements"},
+      {"text<a/>", "text before the root"},
+      {"<a/>text", "text after the root"},
+      {"<a>&foo;</a>", "undeclared entity"},
+      {"<a>fish & chips</a>", "bare ampersand"},
+      {"<a x='&#0;'/>", "reference to a character XML does not allow"},
+      {"<a x='<'/>", "'<' in an attribute value"},
+      {"<!-- c --><?xml version='1.0'?><a/>", "declaration after the start"},
+      {"<!DOCTYPE a [<!ENTITY e 'xxxxxxxxxx'>]><a>&e;</a>", "document type declaration"},
+      {"<a>\xC3</a>", "truncated UTF-8 sequence"},
+      {"<a>\xC0\xAF</a>", "overlong UTF-8"},
+      {"<a>\xED\xA0\x80</a>", "UTF-8 encoded surrogate"},
+      {"<a>\xF4\x90\x80\x80</a>", "beyond U+10FFFF"},
+      {"<a>\xFF</a>", "byte that is never UTF-8"},
+      {"<a>\x01</a>", "control character"},
+      {"<a>\xEF\xBF\xBF</a>", "U+FFFF"},
+      {"<?xml version='1.0' encoding='Shift_JIS'?><a/>", "unsupported declared encoding"},
+      {"\xFF\xFE\x00\x00<\x00\x00\x00", "UTF-32"},
+      {utf16(u"<a>\xD800</a>", false, true), "UTF-16 with an unpaired surrogate"},
+      {utf16(u"<?xml version='1.0' encoding='UTF-8'?><a/>", false, true), "UTF-16 declaring UTF-8"},
+  };
+  for (const auto& c : cases) {
+    const std::string path = folder.path("bad.xml");
+    xmltest::writeFile(path, c.bytes);
+    dom::Document document = dom::Document::create();
+    EXPECT_FALSE(document.load(path)) << c.why;
+    EXPECT_FALSE(document.loadError().empty()) << c.why;
+    EXPECT_FALSE(document.node().firstChild()) << c.why << ": the document is left empty";
+  }
+}
+
+TEST(DomLoad, ReadsEveryEncodingItAccepts) {
+  xmltest::TempFolder folder;
+  const std::u16string document = u"<?xml version='1.0' encoding='UTF-16'?><a>\x5149\x6CA2 \xD83D\xDE00</a>";
+  const std::string expected = "光沢 \xF0\x9F\x98\x80";
+  const struct {
+    std::string bytes;
+    std::string value;
+    const char* why;
+  } cases[] = {
+      {"<a>光沢</a>", "光沢", "UTF-8 without declaration"},
+      {"\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?><a>光沢</a>", "光沢", "UTF-8 with byte-order mark"},
+      {utf16(document, false, true), expected, "UTF-16 little endian with byte-order mark"},
+      {utf16(document, true, true), expected, "UTF-16 big endian with byte-order mark"},
+      {utf16(document, false, false), expected, "UTF-16 little endian recognised by its start"},
+      {"<?xml version='1.0' encoding='ISO-8859-1'?><a>caf\xE9</a>", "café", "ISO-8859-1"},
+      {"<?xml version='1.0' encoding='windows-1252'?><a>\x80 caf\xE9</a>", "€ café", "windows-1252"},
+      {"<?xml version='1.0' encoding='US-ASCII'?><a>plain</a>", "plain", "US-ASCII"},
+  };
+  for (const auto& c : cases) {
+    const dom::Document loaded = xmltest::loadText(folder, c.bytes);
+    ASSERT_TRUE(loaded) << c.why;
+    EXPECT_EQ(xmltest::rootOf(loaded).value(), c.value) << c.why;
+  }
+}
+
+TEST(DomLoad, AMissingFileDoesNotLoad) {
+  xmltest::TempFolder folder;
+  dom::Document document = dom::Document::create();
+  EXPECT_FALSE(document.load(folder.path("absent.xml")));
+  EXPECT_FALSE(document.loadError().empty());
+}
+
+TEST(DomLoad, ReportsWhereTheDocumentIsBroken) {
+  xmltest::TempFolder folder;
+  const std::string path = folder.path("broken.xml");
+  xmltest::writeFile(path, "<a>\n  <b>x</b>\n  <c>caf\xE9</c>\n</a>");
+  dom::Document document = dom::Document::create();
+  ASSERT_FALSE(document.load(path));
+  EXPECT_NE(document.loadError().find("line 3"), std::string::npos) << document.loadError();
+}
+
+TEST(DomValue, ConcatenatesTextAndCDataUntrimmed) {
+  xmltest::TempFolder folder;
+  const struct {
+    const char* xml;
+    const char* value;
+  } cases[] = {
+      {"<d>1<e>2</e>3</d>", "123"},
+      {"<a> true</a>", " true"},
+      {"<a>  </a>", ""},
+      {"<a><![CDATA[<x>]]> &amp; y</a>", "<x> & y"},
+      {"<a>x<!-- not text -->y<?pi not text?></a>", "xy"},
+      {"<a>&lt;&#x41;&#66;&gt;&quot;&apos;</a>", "<AB>\"'"},
+      {"<a>line1\r\nline2</a>", "line1\nline2"},
+      {"<a/>", ""},
+  };
+  for (const auto& c : cases) {
+    const dom::Document loaded = xmltest::loadText(folder, c.xml);
+    ASSERT_TRUE(loaded) << c.xml;
+    EXPECT_EQ(xmltest::rootOf(loaded).value(), c.value) << c.xml;
+  }
+}
+
+TEST(DomWalk, DropsIndentationAndKeepsCommentsAndProcessingInstructions) {
+  xmltest::TempFolder folder;
+  const dom::Document loaded = xmltest::loadText(
+      folder, "<?xml version='1.0' encoding='UTF-8'?>\n<!-- top -->\n<r at='1'>\n  <a>x</a>\n  <!-- c -->\n  <?p d?>\n  <![CDATA[z]]>\n</r>\n");
+  ASSERT_TRUE(loaded);
+  std::vector<std::string> top;
+  for (dom::Node n = loaded.node().firstChild(); n; n = n.nextSibling()) top.push_back(n.name());
+  EXPECT_EQ(top, (std::vector<std::string>{"xml", "#comment", "r"}));
+  EXPECT_EQ(loaded.node().firstChild().type(), dom::NodeType::ProcessingInstruction);
+
+  std::vector<std::pair<dom::NodeType, std::string>> children;
+  for (dom::Node n = xmltest::rootOf(loaded).firstChild(); n; n = n.nextSibling()) children.emplace_back(n.type(), n.name());
+  const std::vector<std::pair<dom::NodeType, std::string>> expected = {
+      {dom::NodeType::Element, "a"},
+      {dom::NodeType::Comment, "#comment"},
+      {dom::NodeType::ProcessingInstruction, "p"},
+      {dom::NodeType::CData, "#cdata-section"},
+  };
+  EXPECT_EQ(children, expected);
+  EXPECT_EQ(xmltest::rootOf(loaded).firstChild().nextSibling().value(), " c ");
+  EXPECT_EQ(xmltest::rootOf(loaded).attribute("at").value(), "1");
+  EXPECT_FALSE(xmltest::rootOf(loaded).attribute("At"));
+  EXPECT_FALSE(xmltest::rootOf(loaded).firstChild().hasName("A"));
+}
+
+TEST(DomNode, AnEmptyNodeThrowsInvalidPointer) {
+  const dom::Node none;
+  dom::Node target;
+  const std::vector<std::function<void()>> operations = {
+      [&] { (void)none.type(); },          [&] { (void)none.name(); },
+      [&] { (void)none.value(); },         [&] { (void)none.firstChild(); },
+      [&] { (void)none.nextSibling(); },   [&] { (void)none.attribute("a"); },
+      [&] { target.setValue("x"); },       [&] { target.setAttribute("a", "b"); },
+      [&] { target.appendChild(none); },   [&] { (void)none.hasName("a"); },
+  };
+  for (std::size_t i = 0; i < operations.size(); ++i) {
+    try {
+      operations[i]();
+      ADD_FAILURE() << "operation " << i << " did not throw";
+    } catch (const dom::Error& e) {
+      EXPECT_EQ(e.code(), dom::kInvalidPointer) << i;
+      EXPECT_STREQ(e.what(), "DOM error 0x80004003 (invalid pointer)");
+    }
+  }
+}
+
+TEST(DomNode, CreatedNodesStayOutOfTheDocumentUntilAppended) {
+  dom::Document doc = dom::Document::create();
+  dom::Node element = doc.createElement("root");
+  (void)doc.createElement("never_appended");
+  EXPECT_FALSE(doc.node().firstChild());
+  doc.node().appendChild(element);
+  EXPECT_TRUE(doc.node().firstChild().hasName("root"));
+  EXPECT_FALSE(doc.node().firstChild().nextSibling());
+  EXPECT_THROW(doc.createElement(""), dom::Error);
+  EXPECT_THROW(doc.createElement("1abc"), dom::Error);
+  EXPECT_THROW(element.appendChild(doc.createAttribute("a")), dom::Error);
+}
+
+class DomSave : public ::testing::Test {
+ protected:
+  // A small document built the way the frame builds one.
+  dom::Document build(const std::string& value) {
+    dom::Document doc = dom::Document::create();
+    doc.insertBefore(doc.createProcessingInstruction("xml", "version='1.0' encoding='UTF-8'"), dom::Node());
+    dom::Node root = doc.createElement("DeviceSeries");
+    root.setAttribute("strVersion", "3.3.0.0");
+    dom::Node list = doc.createElement("aList");
+    dom::Node entry = doc.createElement("value");
+    entry.setValue(value);
+    list.appendChild(entry);
+    root.appendChild(list);
+    root.appendChild(doc.createElement("empty"));
+    doc.node().appendChild(root);
+    return doc;
+  }
+
+  xmltest::TempFolder folder_;
+};
+
+TEST_F(DomSave, WritesIndentedUtf8WithTheDeclaration) {
+  const std::string path = folder_.path("out.xml");
+  build("a & b < c").save(path);
+  EXPECT_EQ(xmltest::readFile(path),
+            "<?xml version='1.0' encoding='UTF-8'?>\n"
+            "<DeviceSeries strVersion=\"3.3.0.0\">\n"
+            "  <aList>\n"
+            "    <value>a &amp; b &lt; c</value>\n"
+            "  </aList>\n"
+            "  <empty />\n"
+            "</DeviceSeries>\n");
+}
+
+TEST_F(DomSave, WhatIsSavedLoadsBackUnchanged) {
+  const std::string path = folder_.path("out.xml");
+  const std::vector<std::string> values = {" leading and trailing ", "<&>\"'", "Глянцевая бумага", "ورق لامع",
+                                           "光沢紙 \xF0\x9F\x96\xA8", "]]>", "tab\there"};
+  for (const std::string& value : values) {
+    build(value).save(path);
+    dom::Document loaded = dom::Document::create();
+    ASSERT_TRUE(loaded.load(path)) << loaded.loadError();
+    const dom::Node root = xmltest::rootOf(loaded);
+    EXPECT_EQ(root.firstChild().firstChild().value(), value);
+    EXPECT_EQ(root.attribute("strVersion").value(), "3.3.0.0");
+    // Saving the loaded document again gives the same bytes.
+    const std::string first = xmltest::readFile(path);
+    loaded.save(folder_.path("again.xml"));
+    EXPECT_EQ(xmltest::readFile(folder_.path("again.xml")), first) << value;
+  }
+}
+
+TEST_F(DomSave, RefusesTextThatWouldNotLoadAgain) {
+  const std::string path = folder_.path("out.xml");
+  xmltest::writeFile(path, "old");
+  EXPECT_THROW(build("\xC3(").save(path), dom::Error) << "invalid UTF-8";
+  EXPECT_THROW(build("a\0b"s), dom::Error) << "a zero byte";
+  EXPECT_EQ(xmltest::readFile(path), "old");
+}
+
+TEST_F(DomSave, AFailedSaveLeavesNoPartialFile) {
+  try {
+    build("x").save(folder_.path("no/such/folder/out.xml"));
+    ADD_FAILURE() << "saved into a missing folder";
+  } catch (const dom::Error& e) {
+    EXPECT_EQ(e.code(), dom::kFailed);
+  }
+
+  // The second file operation of a save is its one write: make it fail.
+  static char faultAt[] = "NEXLUME_FAULT_AT=2";
+  static char noFault[] = "NEXLUME_FAULT_AT=";
+  const std::string path = folder_.path("out.xml");
+  putenv(faultAt);
+  platform::resetFaultInjectionForTesting();
+  EXPECT_THROW(build("x").save(path), dom::Error);
+  putenv(noFault);
+  platform::resetFaultInjectionForTesting();
+  EXPECT_FALSE(xmltest::fileExists(path));
+}
+
+TEST(DomCom, InitialisationsAreCounted) {
+  const int before = dom::comInitializationCount();
+  ASSERT_TRUE(dom::initializeCom());
+  EXPECT_EQ(dom::comInitializationCount(), before + 1);
+  dom::uninitializeCom();
+  EXPECT_EQ(dom::comInitializationCount(), before);
+  EXPECT_TRUE(dom::IsMsxmlAvailable());
+  EXPECT_TRUE(dom::IsMsxmlAvailable());
+}
+
+}  // namespace
