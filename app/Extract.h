@@ -1,0 +1,12 @@
+#pragma once
+// The one operation that turns an embedded file into a file on disk, with its numbered progress line.
+#include <string>
+
+// Writes embedded file `resourceId` to `targetPath`, replacing and truncating an existing file (no
+// folder is created), and prints one numbered progress line. True only when the target holds the
+// whole file afterwards. A target that cannot be opened is left as it was; a failed write removes
+// the half-written target.
+bool ExtractResourceToFile(const std::string& targetPath, int resourceId);
+
+// The number of extraction calls made so far in this process (the number of the last line printed).
+int ExtractionCallCount();
