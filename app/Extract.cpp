@@ -31,7 +31,9 @@ int g_extractionCounter = 0;
 
 }  // namespace
 
-bool ExtractResourceToFile(const std::string& targetPath, int resourceId) {
+namespace {
+
+bool extract(const std::string& targetPath, int resourceId, bool createNew) {
   int number = ++g_extractionCounter;
   const char* path = targetPath.c_str();
 
@@ -49,7 +51,8 @@ bool ExtractResourceToFile(const std::string& targetPath, int resourceId) {
     return false;
   }
 
-  std::unique_ptr<platform::File> file = platform::createFileForWriting(targetPath);
+  std::unique_ptr<platform::File> file =
+      createNew ? platform::createNewFile(targetPath) : platform::createFileForWriting(targetPath);
   if (!file) {
     progressLine("[%02d] %s error: file cannot opened.\r\n", number, path);
     return false;
@@ -65,6 +68,17 @@ bool ExtractResourceToFile(const std::string& targetPath, int resourceId) {
   file.reset();
   platform::deleteFile(targetPath);
   return false;
+}
+
+}  // namespace
+
+bool ExtractResourceToFile(const std::string& targetPath, int resourceId) {
+  return extract(targetPath, resourceId, false);
+}
+
+bool ExtractResourceToNewFile(const std::string& targetPath, int resourceId) {
+  if (platform::pathExists(targetPath)) platform::deleteFile(targetPath);
+  return extract(targetPath, resourceId, true);
 }
 
 int ExtractionCallCount() { return g_extractionCounter; }

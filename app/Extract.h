@@ -8,5 +8,9 @@
 // the half-written target.
 bool ExtractResourceToFile(const std::string& targetPath, int resourceId);
 
+// As ExtractResourceToFile, for a scratch file that must be created fresh: whatever is at the path
+// (a stale file, a planted symbolic link) is removed first and never written through.
+bool ExtractResourceToNewFile(const std::string& targetPath, int resourceId);
+
 // The number of extraction calls made so far in this process (the number of the last line printed).
 int ExtractionCallCount();

@@ -1,6 +1,27 @@
 #pragma once
+// The update merge of an installed device-series description with the new one from the program.
 #include <string>
 
-// Installs the new description `resourceId` over the installed one at `targetPath`, keeping the
-// user's own media and the visibility of known media.
+#include "app/DeviceSeriesMerge.h"
+
+struct MergeOutcome {
+  enum class Kind {
+    Merged,         // the installed file was replaced by the merged description
+    Replaced,       // no installed description to keep (missing, or not XML): the new one was written
+    Kept,           // the installed file stays as it was and the new description is not installed
+  };
+  Kind kind = Kind::Kept;
+  bool succeeded = false;  // Merged, or Replaced with the write succeeding
+  std::string failure;     // why, when it did not succeed
+  MergeReport report;      // what the merge did (Merged only)
+};
+
+// Installs description `resourceId` at `targetPath` (P), keeping the user's media of the installed
+// one. Works through P + ".tmp" (the new description as carried) and P + ".out" (the merged result),
+// both created fresh; P is replaced only by an atomic rename of the complete, flushed merged file, and
+// stays as it was on every failure, except that a file the DOM rejects as not well-formed XML is
+// replaced by the new description.
+MergeOutcome mergeInstalledDescription(const std::string& targetPath, int resourceId);
+
+// The run's entry: mergeInstalledDescription plus the verbose lines; true when it succeeded.
 bool MergeDeviceSeriesFile(const std::string& targetPath, int resourceId);

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "app/NexlumeQ7App.h"
+#include "app/Verbose.h"
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
 
@@ -69,6 +70,7 @@ int main(int argc, char** argv) {
   platform::setRegistryPrefix(options.prefix);
   platform::setDriveRoot(options.prefix);
 
+  setVerboseOutput(options.verbose);
   CNexlumeQ7App app;
   app.InitInstance();
 

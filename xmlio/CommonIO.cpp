@@ -77,7 +77,10 @@ bool initializeComWithDom() {
 MSXMLDOMCreator::MSXMLDOMCreator() { comReady = initializeComWithDom(); }
 
 MSXMLDOMCreator::MSXMLDOMCreator(const MSXMLDOMCreator& other)
-    : openFailed(other.openFailed), document(other.document), openError(other.openError) {
+    : openFailed(other.openFailed),
+      document(other.document),
+      openError(other.openError),
+      openRejectedContent(other.openRejectedContent) {
   // The copy shares the document; it takes the ready state by initialising COM for itself, so that
   // its destructor balances an initialisation of its own.
   comReady = other.comReady && dom::initializeCom();
@@ -91,6 +94,7 @@ MSXMLDOMCreator& MSXMLDOMCreator::operator=(const MSXMLDOMCreator& other) {
   openFailed = other.openFailed;
   document = other.document;
   openError = other.openError;
+  openRejectedContent = other.openRejectedContent;
   return *this;
 }
 
@@ -102,6 +106,7 @@ MSXMLDOMCreator::~MSXMLDOMCreator() {
 void MSXMLDOMCreator::LoadFile(const std::string& path) {
   try {
     openError.clear();
+    openRejectedContent = false;
     if (!comReady) {
       document = dom::Document();
       openFailed = true;
@@ -114,6 +119,7 @@ void MSXMLDOMCreator::LoadFile(const std::string& path) {
       return;
     }
     openError = loaded.loadError();
+    openRejectedContent = loaded.loadRejectedContent();
   } catch (const std::exception& e) {
     openError = e.what();
   } catch (...) {

@@ -44,6 +44,7 @@ class MSXMLDOMCreator {
   bool openFailed = false;  // creating the document or loading the file failed
   dom::Document document;   // the loaded document, or empty
   std::string openError;    // why the last LoadFile failed, or empty
+  bool openRejectedContent = false;  // the last LoadFile failed because the file is not well-formed XML
 };
 
 // Why the last load, probe or save of a serialiser failed; empty after a success.
@@ -85,6 +86,11 @@ class ICommonIO {
   int ProbeDocument();
 
   const std::string& path() const { return path_; }
+  // Whether the provider could use the DOM at all (COM initialised and the DOM installed).
+  bool domAvailable() const { return provider_.comReady; }
+  // After a failed OpenDocument: true when the file was read and rejected as not well-formed XML,
+  // false when it could not be read or the DOM was not available.
+  bool documentRejected() const { return provider_.openFailed && provider_.openRejectedContent; }
   // Why the last load or save failed, for tools; empty after a success.
   const std::string& lastError() const { return lastError_; }
 

@@ -115,6 +115,9 @@ class Document {
   // Why the last load failed ("line 3, column 7: start and end tags do not match" and the like),
   // or an empty string after a successful load.
   std::string loadError() const;
+  // True when the last load failed on the content itself (not well-formed XML, invalid UTF-8); false
+  // after a success and when the file could not be read at all.
+  bool loadRejectedContent() const;
   // Writes the document's XML text to `path`, replacing the file: UTF-8, indented for people.
   // Throws Error on failure.
   void save(const std::string& path) const;
