@@ -36,7 +36,11 @@ MergeOutcome mergeInstalledDescription(const std::string& targetPath, int resour
   DeviceSeries installed;
   DeviceSeries fresh;
 
-  if (!platform::fileExists(targetPath)) return replacedPlainly(targetPath, resourceId);
+  if (!platform::fileExists(targetPath)) {
+    // Written plainly only when nothing is there at all: a failed look-up proves no absence.
+    if (!platform::pathExists(targetPath)) return replacedPlainly(targetPath, resourceId);
+    return kept("the installed description cannot be examined");
+  }
   DeviceSeriesIO2 installedIO(targetPath);
   if (!installedIO.OpenDocument()) {
     // Only a file the DOM read and rejected holds nothing to keep; a DOM that is missing or a file

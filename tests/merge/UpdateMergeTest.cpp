@@ -1,0 +1,207 @@
+// The update merge on files: what happens to the installed description P, P + ".tmp" and P + ".out"
+// on success, on unusual installed files, on planted links, and when any file operation fails or the
+// process ends there.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "app/UpdateMerge.h"
+#include "model/DeviceSeriesIO.h"
+#include "platform/FaultInjection.h"
+#include "support/TestFiles.h"
+
+namespace {
+
+// The new description embedded in this test program under the id of "Nexlume Q7 D4.dsr".
+constexpr int kNewDescription = 129;
+const std::string kNewDescriptionFile = std::string(NEXLUME_MERGE_FIXTURES) + "/new.dsr";
+const std::string kUserMedium = "My Banner";
+const std::string kUserMediumJapanese = "私のバナー";
+
+DeviceSeries load(const std::string& path) {
+  DeviceSeries series;
+  DeviceSeriesIO2 io(path);
+  EXPECT_TRUE(io.LoadDocumentWithFallback(series)) << path << ": " << io.lastError();
+  return series;
+}
+
+const MediaInfo* findMedium(const DeviceSeries& series, const std::string& english) {
+  auto found = std::find_if(series.aMediaInfoList.begin(), series.aMediaInfoList.end(),
+                            [&](const MediaInfo& m) { return m.strMediaName[0] == english; });
+  return found == series.aMediaInfoList.end() ? nullptr : &*found;
+}
+
+// What the user's host holds: the new description's media, one of them hidden, and a medium of the
+// user's own whose permission set carries six calibration entries for a four-channel separation.
+DeviceSeries installedDescription() {
+  DeviceSeries series = load(kNewDescriptionFile);
+  series.aMediaInfoList[1].bVisibleMedia = false;
+  MediaInfo mine = series.aMediaInfoList[0];
+  mine.strMediaName.fill(kUserMedium);
+  mine.strMediaName[6] = kUserMediumJapanese;
+  mine.bVisibleMedia = true;
+  PermissionSet& set = mine.aPermissionSetList.at(0);
+  while (set.aCalibrationInfoList.size() < 6) set.aCalibrationInfoList.push_back(set.aCalibrationInfoList.front());
+  series.aMediaInfoList.push_back(mine);
+  return series;
+}
+
+class UpdateMerge : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    DeviceSeries installed = installedDescription();
+    DeviceSeriesIO2 io(target);
+    ASSERT_TRUE(io.SaveDocument(installed)) << io.lastError();
+    installedBytes = testfiles::readFile(target);
+  }
+
+  void expectNoScratchFiles() {
+    EXPECT_FALSE(testfiles::exists(target + ".tmp"));
+    EXPECT_FALSE(testfiles::exists(target + ".out"));
+  }
+
+  // The installed file is its old content, or a complete merge that kept the user's medium.
+  void expectOldOrMerged() {
+    const std::string now = testfiles::readFile(target);
+    if (now == installedBytes) return;
+    DeviceSeries merged = load(target);
+    const MediaInfo* mine = findMedium(merged, kUserMedium);
+    ASSERT_NE(mine, nullptr) << "the user's medium is lost";
+    EXPECT_EQ(mine->strMediaName[6], kUserMediumJapanese);
+  }
+
+  testfiles::TempFolder folder;
+  const std::string target = folder / "Nexlume Q7 D4.dsr";
+  std::string installedBytes;
+};
+
+TEST_F(UpdateMerge, KeepsTheUsersMediaAndVisibilityAndTakesTheNewVersion) {
+  const MergeOutcome outcome = mergeInstalledDescription(target, kNewDescription);
+
+  ASSERT_TRUE(outcome.succeeded) << outcome.failure;
+  EXPECT_EQ(outcome.kind, MergeOutcome::Kind::Merged);
+  expectNoScratchFiles();
+  const DeviceSeries fresh = load(kNewDescriptionFile);
+  const DeviceSeries merged = load(target);
+  ASSERT_EQ(merged.aMediaInfoList.size(), fresh.aMediaInfoList.size() + 1);
+  for (std::size_t i = 0; i < fresh.aMediaInfoList.size(); ++i)
+    EXPECT_EQ(merged.aMediaInfoList[i].strMediaName, fresh.aMediaInfoList[i].strMediaName);
+  EXPECT_FALSE(merged.aMediaInfoList[1].bVisibleMedia);
+  const MediaInfo& mine = merged.aMediaInfoList.back();
+  EXPECT_EQ(mine.strMediaName[0], kUserMedium);
+  EXPECT_EQ(mine.strMediaName[6], kUserMediumJapanese);  // UTF-8 survives byte for byte
+  EXPECT_EQ(mine.aPermissionSetList.at(0).aCalibrationInfoList.size(), 4u);
+  EXPECT_NE(testfiles::readFile(target).find("strVersion=\"3.4.1.7\""), std::string::npos);
+  EXPECT_EQ(outcome.report.appended, std::vector<std::string>{kUserMedium});
+}
+
+TEST_F(UpdateMerge, AnInstalledFileThatIsNotXmlIsReplacedByTheNewDescription) {
+  testfiles::writeFile(target, std::string(2000, '\x01'));
+
+  const MergeOutcome outcome = mergeInstalledDescription(target, kNewDescription);
+
+  EXPECT_TRUE(outcome.succeeded);
+  EXPECT_EQ(outcome.kind, MergeOutcome::Kind::Replaced);
+  EXPECT_EQ(testfiles::readFile(target), testfiles::readFile(kNewDescriptionFile));
+  expectNoScratchFiles();
+}
+
+TEST_F(UpdateMerge, XmlThatIsNoDescriptionIsLeftUntouchedAndReportedAsFailed) {
+  testfiles::writeFile(target, "<?xml version='1.0'?>\n<!--" + std::string(1100, 'x') +
+                                   "-->\n<Other strVersion=\"1.0.0.0\"/>\n");
+  const std::string before = testfiles::readFile(target);
+
+  const MergeOutcome outcome = mergeInstalledDescription(target, kNewDescription);
+
+  EXPECT_FALSE(outcome.succeeded);
+  EXPECT_EQ(outcome.kind, MergeOutcome::Kind::Kept);
+  EXPECT_EQ(testfiles::readFile(target), before);
+  expectNoScratchFiles();
+}
+
+TEST_F(UpdateMerge, AFailedSaveKeepsTheInstalledFileAndIsReported) {
+  // A folder where the merged file should go: neither removable as a file nor writable.
+  std::filesystem::create_directory(target + ".out");
+
+  const MergeOutcome outcome = mergeInstalledDescription(target, kNewDescription);
+
+  EXPECT_FALSE(outcome.succeeded);
+  EXPECT_EQ(testfiles::readFile(target), installedBytes);
+  EXPECT_FALSE(testfiles::exists(target + ".tmp"));
+}
+
+TEST_F(UpdateMerge, LinksPlantedAtTheScratchPathsAreRemovedNeverWrittenThrough) {
+  const std::string victimTmp = folder / "victim-tmp", victimOut = folder / "victim-out";
+  testfiles::writeFile(victimTmp, "precious");
+  testfiles::writeFile(victimOut, "precious");
+  std::filesystem::create_symlink(victimTmp, target + ".tmp");
+  std::filesystem::create_symlink(victimOut, target + ".out");
+
+  const MergeOutcome outcome = mergeInstalledDescription(target, kNewDescription);
+
+  EXPECT_TRUE(outcome.succeeded) << outcome.failure;
+  EXPECT_EQ(testfiles::readFile(victimTmp), "precious");
+  EXPECT_EQ(testfiles::readFile(victimOut), "precious");
+  EXPECT_FALSE(std::filesystem::is_symlink(target));
+  expectNoScratchFiles();
+}
+
+TEST_F(UpdateMerge, StaleScratchFilesOfAnInterruptedRunAreReplacedNotRead) {
+  testfiles::writeFile(target + ".tmp", "<DeviceSeries strVersion=\"9.9.9.9\">stale");
+  testfiles::writeFile(target + ".out", "<DeviceSeries strVersion=\"9.9.9.9\"/>");
+
+  const MergeOutcome outcome = mergeInstalledDescription(target, kNewDescription);
+
+  ASSERT_TRUE(outcome.succeeded) << outcome.failure;
+  EXPECT_NE(testfiles::readFile(target).find("strVersion=\"3.4.1.7\""), std::string::npos);
+  expectNoScratchFiles();
+}
+
+// Every file operation of a merge, made to fail in turn, and the process ended at it in turn: the
+// installed file is always the old one or the complete merge, and the next merge completes.
+TEST_F(UpdateMerge, NoFailingOrInterruptedFileOperationLosesTheUsersMedia) {
+  platform::resetFaultInjectionForTesting();
+  const std::int64_t start = platform::fileOperationCount();
+  ASSERT_TRUE(mergeInstalledDescription(target, kNewDescription).succeeded);
+  const std::int64_t operations = platform::fileOperationCount() - start;
+  ASSERT_GT(operations, 5);
+
+  for (const char* mode : {"fail", "exit"}) {
+    for (std::int64_t k = 1; k <= operations; ++k) {
+      SCOPED_TRACE(std::string(mode) + " at operation " + std::to_string(k));
+      testfiles::writeFile(target, installedBytes);
+      const std::string plan = std::to_string(k) + ":" + mode;
+      if (std::string(mode) == "fail") {
+        ::setenv("NEXLUME_FAULT_AT", plan.c_str(), 1);
+        platform::resetFaultInjectionForTesting();
+        mergeInstalledDescription(target, kNewDescription);
+        ::unsetenv("NEXLUME_FAULT_AT");
+      } else {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+          ::setenv("NEXLUME_FAULT_AT", plan.c_str(), 1);
+          platform::resetFaultInjectionForTesting();
+          mergeInstalledDescription(target, kNewDescription);
+          ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+      }
+      platform::resetFaultInjectionForTesting();
+      expectOldOrMerged();
+
+      const MergeOutcome next = mergeInstalledDescription(target, kNewDescription);
+      EXPECT_TRUE(next.succeeded) << next.failure;
+      expectOldOrMerged();
+      expectNoScratchFiles();
+    }
+  }
+}
+
+}  // namespace
