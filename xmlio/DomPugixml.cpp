@@ -7,6 +7,7 @@
 // the saved text leave it out.
 #include <pugixml.hpp>
 
+#include <atomic>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -17,18 +18,38 @@
 #include "xmlio/Dom.h"
 #include "xmlio/XmlSource.h"
 
+namespace {
+
+// How many documents hold a staging element. While none does (all documents are being read), the
+// walks need not look for one.
+std::atomic<int> documentsWithStaging{0};
+
+}  // namespace
+
 struct dom::Document::Impl {
   pugi::xml_document document;
   std::vector<std::uint8_t> source;  // the UTF-8 text pugixml parsed in place; nodes point into it
   pugi::xml_node staging;            // parent of created, not yet appended nodes
   std::string loadError;
+  bool rejectedContent = false;
+
+  Impl() = default;
+  Impl(const Impl&) = delete;
+  Impl& operator=(const Impl&) = delete;
+  ~Impl() { dropStaging(); }
 
   pugi::xml_node stagingElement() {
     if (!staging) {
       staging = document.append_child(pugi::node_element);
       if (!staging) throw dom::Error(dom::kOutOfMemory);
+      documentsWithStaging.fetch_add(1, std::memory_order_relaxed);
     }
     return staging;
+  }
+  // Forgets the staging element (its memory goes with the document's).
+  void dropStaging() {
+    if (staging) documentsWithStaging.fetch_sub(1, std::memory_order_relaxed);
+    staging = pugi::xml_node();
   }
 };
 
@@ -63,7 +84,10 @@ void requireHandle(const void* handle) {
 // The staging element is the only element without a name.
 bool isStaging(const pugi::xml_node& node) { return node.type() == pugi::node_element && *node.name() == '\0'; }
 
-pugi::xml_node skipStaging(pugi::xml_node node) { return node && isStaging(node) ? node.next_sibling() : node; }
+pugi::xml_node skipStaging(pugi::xml_node node) {
+  if (documentsWithStaging.load(std::memory_order_relaxed) == 0) return node;
+  return node && isStaging(node) ? node.next_sibling() : node;
+}
 
 // Element names as XML defines them, with every non-ASCII byte taken as a name character.
 bool isValidName(std::string_view name) {
@@ -293,19 +317,26 @@ bool Document::load(const std::string& path) {
   try {
     if (!impl_) impl_ = std::make_shared<Impl>();
     Impl& impl = *impl_;
+    impl.dropStaging();
     impl.document.reset();
-    impl.staging = pugi::xml_node();
     impl.source.clear();
     impl.loadError.clear();
+    impl.rejectedContent = false;
 
     std::optional<std::vector<std::uint8_t>> bytes = platform::readWholeFile(path);
     if (!bytes) {
       impl.loadError = "cannot read the file";
       return false;
     }
+    // From here on every failure is the content's.
+    impl.rejectedContent = true;
     std::string error;
-    if (!xmlsource::makeUtf8(*bytes, error) ||
-        !xmlsource::checkMarkup(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), error)) {
+    if (!xmlsource::makeUtf8(*bytes, error)) {
+      impl.loadError = error;
+      return false;
+    }
+    const std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
+    if (!xmlsource::surelyPassesMarkupCheck(text) && !xmlsource::checkMarkup(text, error)) {
       impl.loadError = error;
       return false;
     }
@@ -316,13 +347,24 @@ bool Document::load(const std::string& path) {
     const pugi::xml_parse_result result =
         impl.document.load_buffer_inplace(impl.source.data(), impl.source.size(), kParseOptions, pugi::encoding_utf8);
     if (!result) {
-      const std::string_view text(reinterpret_cast<const char*>(impl.source.data()), impl.source.size());
-      impl.loadError = xmlsource::describePosition(text, static_cast<std::size_t>(result.offset)) + ": " +
+      const std::string_view parsed(reinterpret_cast<const char*>(impl.source.data()), impl.source.size());
+      impl.loadError = xmlsource::describePosition(parsed, static_cast<std::size_t>(result.offset)) + ": " +
                        result.description();
       impl.document.reset();
       impl.source.clear();
       return false;
     }
+    // pugixml keeps further top-level elements; XML allows one.
+    int rootElements = 0;
+    for (pugi::xml_node child = impl.document.first_child(); child; child = child.next_sibling())
+      rootElements += child.type() == pugi::node_element ? 1 : 0;
+    if (rootElements != 1) {
+      impl.loadError = "a second element outside the root element";
+      impl.document.reset();
+      impl.source.clear();
+      return false;
+    }
+    impl.rejectedContent = false;
     return true;
   } catch (const std::bad_alloc&) {
     if (impl_) {
@@ -335,6 +377,8 @@ bool Document::load(const std::string& path) {
 }
 
 std::string Document::loadError() const { return impl_ ? impl_->loadError : std::string(); }
+
+bool Document::loadRejectedContent() const { return impl_ && impl_->rejectedContent; }
 
 namespace {
 

@@ -4,9 +4,40 @@
 #include <array>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace xmlsource {
 
 namespace {
+
+// The character check runs over every byte of a document before pugixml parses it, so its common
+// path takes sixteen bytes at a time where the processor allows.
+// The index of the first byte at or after `from` that is neither printable ASCII nor a tab or
+// line end, or n.
+std::size_t skipPlainAscii(const std::uint8_t* p, std::size_t from, std::size_t n) {
+  std::size_t i = from;
+#if defined(__SSE2__)
+  const __m128i space = _mm_set1_epi8(0x20);
+  const __m128i tab = _mm_set1_epi8('\t');
+  const __m128i lineFeed = _mm_set1_epi8('\n');
+  const __m128i carriageReturn = _mm_set1_epi8('\r');
+  for (; i + 16 <= n; i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    // Bytes with the high bit set compare as negative, so they count as below the space too.
+    const __m128i belowSpace = _mm_cmplt_epi8(v, space);
+    const __m128i allowed = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, tab), _mm_cmpeq_epi8(v, lineFeed)),
+                                         _mm_cmpeq_epi8(v, carriageReturn));
+    if (_mm_movemask_epi8(_mm_andnot_si128(allowed, belowSpace)) != 0) break;
+  }
+#endif
+  for (; i < n; ++i) {
+    const std::uint8_t b = p[i];
+    if (b >= 0x80 || (b < 0x20 && b != '\t' && b != '\n' && b != '\r')) return i;
+  }
+  return n;
+}
 
 bool startsWith(std::string_view text, std::size_t at, std::string_view prefix) {
   return text.size() - at >= prefix.size() && text.compare(at, prefix.size(), prefix) == 0;
@@ -113,32 +144,15 @@ std::string_view declaredEncoding(std::string_view text) {
   return declaration.substr(at + 1, close - at - 1);
 }
 
-// Checks that the text is well-formed UTF-8 made of XML characters; the ASCII runs go eight bytes
-// at a time.
+// Checks that the text is well-formed UTF-8 made of XML characters.
 bool checkCharacters(const std::uint8_t* p, std::size_t n, std::string_view text, std::string& error) {
   auto fail = [&](std::size_t at, const char* what) {
     error = describePosition(text, at) + ": " + what;
     return false;
   };
-  std::size_t i = 0;
-  while (i < n) {
-    if (i + 8 <= n) {
-      std::uint64_t word;
-      std::memcpy(&word, p + i, 8);
-      // No byte with the high bit set and none below 0x20.
-      constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
-      const std::uint64_t belowSpace = (word - 0x2020202020202020ULL) & ~word & kHigh;
-      if (((word & kHigh) | belowSpace) == 0) {
-        i += 8;
-        continue;
-      }
-    }
+  for (std::size_t i = skipPlainAscii(p, 0, n); i < n; i = skipPlainAscii(p, i, n)) {
     const std::uint8_t b = p[i];
-    if (b < 0x80) {
-      if (b < 0x20 && b != '\t' && b != '\n' && b != '\r') return fail(i, "a control character that XML does not allow");
-      ++i;
-      continue;
-    }
+    if (b < 0x80) return fail(i, "a control character that XML does not allow");
     std::size_t length;
     std::uint32_t c;
     if (b >= 0xC2 && b <= 0xDF) {
@@ -261,53 +275,60 @@ bool checkMarkup(std::string_view text, std::string& error) {
   };
   // Structures left unterminated are pugixml's to report: the scan just stops there.
   const std::size_t n = text.size();
+  const char* const p = text.data();
   std::size_t depth = 0;
   std::size_t rootElements = 0;
   std::size_t i = 0;
+  // The markup is told apart by the character after '<', so that the common tags cost no search.
   while (i < n) {
-    const char c = text[i];
+    const char c = p[i];
     if (c == '<') {
-      if (startsWith(text, i, "<!--")) {
-        const std::size_t end = text.find("-->", i + 4);
-        if (end == std::string_view::npos) return true;
-        i = end + 3;
-      } else if (startsWith(text, i, "<![CDATA[")) {
-        if (depth == 0) return fail(i, "text outside the root element");
-        const std::size_t end = text.find("]]>", i + 9);
-        if (end == std::string_view::npos) return true;
-        i = end + 3;
-      } else if (startsWith(text, i, "<!DOCTYPE")) {
-        return fail(i, "a document type declaration, which is not accepted");
-      } else if (startsWith(text, i, "<?")) {
+      const char next = i + 1 < n ? p[i + 1] : '\0';
+      if (next == '/') {
+        if (depth > 0) --depth;
+        std::size_t j = i + 2;
+        while (j < n && p[j] != '>') ++j;
+        i = j + 1;
+      } else if (next == '!') {
+        if (startsWith(text, i, "<!--")) {
+          const std::size_t end = text.find("-->", i + 4);
+          if (end == std::string_view::npos) return true;
+          i = end + 3;
+        } else if (startsWith(text, i, "<![CDATA[")) {
+          if (depth == 0) return fail(i, "text outside the root element");
+          const std::size_t end = text.find("]]>", i + 9);
+          if (end == std::string_view::npos) return true;
+          i = end + 3;
+        } else if (startsWith(text, i, "<!DOCTYPE")) {
+          return fail(i, "a document type declaration, which is not accepted");
+        } else {
+          i += 2;  // pugixml refuses what else may follow "<!"
+        }
+      } else if (next == '?') {
         std::size_t targetEnd = i + 2;
-        while (targetEnd < n && !isXmlSpace(text[targetEnd]) && text[targetEnd] != '?') ++targetEnd;
+        while (targetEnd < n && !isXmlSpace(p[targetEnd]) && p[targetEnd] != '?') ++targetEnd;
         if (i != 0 && equalsIgnoringCase(text.substr(i + 2, targetEnd - i - 2), "xml"))
           return fail(i, "an XML declaration after the start of the document");
         const std::size_t end = text.find("?>", i + 2);
         if (end == std::string_view::npos) return true;
         i = end + 2;
-      } else if (startsWith(text, i, "</")) {
-        if (depth > 0) --depth;
-        const std::size_t end = text.find('>', i + 2);
-        if (end == std::string_view::npos) return true;
-        i = end + 1;
       } else {
         if (depth == 0 && ++rootElements > 1) return fail(i, "a second element outside the root element");
         std::size_t j = i + 1;
-        for (; j < n && text[j] != '>'; ++j) {
-          const char q = text[j];
+        for (; j < n && p[j] != '>'; ++j) {
+          const char q = p[j];
           if (q != '"' && q != '\'') continue;
           const std::size_t close = text.find(q, j + 1);
           if (close == std::string_view::npos) return true;
           for (std::size_t k = j + 1; k < close; ++k) {
             std::size_t length = 0;
-            if (text[k] == '<') return fail(k, "'<' in an attribute value");
-            if (text[k] == '&' && !isWellFormedReference(text, k, length)) return fail(k, "an '&' that is not a reference");
+            if (p[k] == '<') return fail(k, "'<' in an attribute value");
+            if (p[k] == '&' && !isWellFormedReference(text, k, length)) return fail(k, "an '&' that is not a reference");
           }
           j = close;
         }
         if (j >= n) return true;
-        if (text[j - 1] != '/') ++depth;
+        if (p[j - 1] != '/') ++depth;
         i = j + 1;
       }
     } else if (c == '&') {
@@ -318,13 +339,72 @@ bool checkMarkup(std::string_view text, std::string& error) {
     } else if (depth > 0) {
       // Element content: only '<' and '&' matter.
       ++i;
-      while (i < n && text[i] != '<' && text[i] != '&') ++i;
+      while (i < n && p[i] != '<' && p[i] != '&') ++i;
     } else {
       if (!isXmlSpace(c)) return fail(i, "text outside the root element");
       ++i;
     }
   }
   return true;
+}
+
+bool surelyPassesMarkupCheck(std::string_view text) {
+  const std::size_t n = text.size();
+  const char* const p = text.data();
+  // Every '&' is a well-formed reference (one inside a comment may be anything: checkMarkup decides).
+  for (std::size_t at = text.find('&'); at != std::string_view::npos; at = text.find('&', at + 1)) {
+    std::size_t length = 0;
+    if (!isWellFormedReference(text, at, length)) return false;
+  }
+  // No quoted text after an '=' (every attribute value, and perhaps some text) holds a '<'.
+  for (std::size_t at = text.find('='); at != std::string_view::npos; at = text.find('=', at + 1)) {
+    std::size_t open = at + 1;
+    while (open < n && isXmlSpace(p[open])) ++open;
+    if (open >= n || (p[open] != '"' && p[open] != '\'')) continue;
+    const std::size_t close = text.find(p[open], open + 1);
+    if (close == std::string_view::npos || text.substr(open + 1, close - open - 1).find('<') != std::string_view::npos)
+      return false;
+  }
+  // Before the root: white space, comments and processing instructions, the declaration first.
+  std::size_t i = 0;
+  for (;;) {
+    while (i < n && isXmlSpace(p[i])) ++i;
+    if (i + 1 >= n || p[i] != '<') return false;
+    if (p[i + 1] == '?') {
+      if (i != 0 && equalsIgnoringCase(text.substr(i + 2, 3), "xml")) return false;
+      const std::size_t end = text.find("?>", i + 2);
+      if (end == std::string_view::npos) return false;
+      i = end + 2;
+    } else if (startsWith(text, i, "<!--")) {
+      const std::size_t end = text.find("-->", i + 4);
+      if (end == std::string_view::npos) return false;
+      i = end + 3;
+    } else if (p[i + 1] == '!') {
+      return false;
+    } else {
+      break;
+    }
+  }
+  // After the root, read backwards: white space, comments and processing instructions; then the
+  // end of an element.
+  std::size_t end = n;
+  for (;;) {
+    while (end > i && isXmlSpace(p[end - 1])) --end;
+    if (end <= i || p[end - 1] != '>') return false;
+    const std::string_view before = text.substr(0, end);
+    if (before.ends_with("-->")) {
+      end = before.rfind("<!--", end - 3);
+    } else if (before.ends_with("?>")) {
+      end = before.rfind("<?", end - 2);
+      if (end != std::string_view::npos && equalsIgnoringCase(text.substr(end + 2, 3), "xml")) return false;
+    } else {
+      const std::size_t tagStart = before.rfind('<');
+      if (tagStart == std::string_view::npos || tagStart + 1 >= end) return false;
+      const char next = p[tagStart + 1];
+      return next == '/' || (p[end - 2] == '/' && next != '!' && next != '?');
+    }
+    if (end == std::string_view::npos || end < i) return false;
+  }
 }
 
 }  // namespace xmlsource

@@ -23,6 +23,11 @@ bool makeUtf8(std::vector<std::uint8_t>& bytes, std::string& error);
 // predefined entity or a character. False, with `error` set, on the first of them.
 bool checkMarkup(std::string_view text, std::string& error);
 
+// A quick test for the common document: true when it surely passes checkMarkup, judged from its
+// '&' and '=' characters and the text before and after the root element; false when checkMarkup
+// must decide. The root element count is for the parser to check afterwards.
+bool surelyPassesMarkupCheck(std::string_view text);
+
 // "line L, column C" of a byte offset in the text (columns count bytes, from 1).
 std::string describePosition(std::string_view text, std::size_t offset);
 

@@ -37,6 +37,10 @@ TEST(DomLoad, RefusesWhatIsNotWellFormed) {
       {"<a/><b/>", "two root elements"},
       {"text<a/>", "text before the root"},
       {"<a/>text", "text after the root"},
+      {"<a/>text<!-- c --><?p?>", "text after the root, before a comment"},
+      {"<a/><?xml version='1.0'?>", "declaration after the root"},
+      {"<a/><!DOCTYPE a>", "document type declaration after the root"},
+      {"<![CDATA[x]]><a/>", "CDATA before the root"},
       {"<a>&foo;</a>", "undeclared entity"},
       {"<a>fish & chips</a>", "bare ampersand"},
       {"<a x='&#0;'/>", "reference to a character XML does not allow"},
@@ -62,6 +66,27 @@ TEST(DomLoad, RefusesWhatIsNotWellFormed) {
     EXPECT_FALSE(document.load(path)) << c.why;
     EXPECT_FALSE(document.loadError().empty()) << c.why;
     EXPECT_FALSE(document.node().firstChild()) << c.why << ": the document is left empty";
+  }
+}
+
+TEST(DomLoad, AcceptsWellFormedDocumentsThatLookSuspicious) {
+  xmltest::TempFolder folder;
+  const struct {
+    const char* xml;
+    const char* value;
+  } cases[] = {
+      {"<a><!-- fish & chips <b> --></a>", ""},
+      {"<a x=\"&lt;b&gt; &amp; &#x3C;\">v</a>", "v"},
+      {"<r><a>x=\"</a><b>\"</b></r>", "x=\"\""},
+      {"<a>y</a><?pi a <? b?>", "y"},
+      {"<?xml version='1.0'?>\n<!-- c -->\n<?p d?>\n<a>z</a>\n<!-- tail -->\n<?q?>\n", "z"},
+      {"<a><![CDATA[ & < ]]></a>", " & < "},
+      {"<a><?xml-stylesheet href='s'?>w</a>", "w"},
+  };
+  for (const auto& c : cases) {
+    const dom::Document loaded = xmltest::loadText(folder, c.xml);
+    ASSERT_TRUE(loaded) << c.xml;
+    EXPECT_EQ(xmltest::rootOf(loaded).value(), c.value) << c.xml;
   }
 }
 
