@@ -1,0 +1,145 @@
+// File operations through the wide Win32 API: the UTF-8 path is converted to UTF-16 here and
+// nowhere else. Windows itself supplies the semantics the layers above rely on: a read-only file
+// (FILE_ATTRIBUTE_READONLY) cannot be opened for writing, deleted or replaced; an open without
+// sharing keeps every other open out; names compare case-insensitively.
+// Every public operation first passes the fault-injection hook.
+#include <windows.h>
+
+#include <climits>
+
+#include "platform/FaultInjection.h"
+#include "platform/FileSystem.h"
+#include "platform/win32/WideText.h"
+
+namespace platform {
+namespace {
+
+class Win32File : public File {
+ public:
+  explicit Win32File(HANDLE handle) : handle_(handle) {}
+  ~Win32File() override { CloseHandle(handle_); }
+  Win32File(const Win32File&) = delete;
+  Win32File& operator=(const Win32File&) = delete;
+
+  std::optional<std::size_t> read(void* buffer, std::size_t size) override {
+    if (!admitFileOperation()) return std::nullopt;
+    DWORD done = 0;
+    const DWORD wanted = size > MAXDWORD ? MAXDWORD : static_cast<DWORD>(size);
+    if (!ReadFile(handle_, buffer, wanted, &done, nullptr)) return std::nullopt;
+    return done;
+  }
+
+  // One WriteFile for the caller; only data beyond what one call can take is written in pieces.
+  std::optional<std::size_t> write(const void* data, std::size_t size) override {
+    if (!admitFileOperation()) return std::nullopt;
+    const auto* bytes = static_cast<const BYTE*>(data);
+    std::size_t total = 0;
+    do {
+      const std::size_t left = size - total;
+      const DWORD piece = left > MAXDWORD ? MAXDWORD : static_cast<DWORD>(left);
+      DWORD done = 0;
+      if (!WriteFile(handle_, bytes + total, piece, &done, nullptr)) {
+        return total == 0 ? std::nullopt : std::optional<std::size_t>(total);
+      }
+      total += done;
+      if (done < piece) break;
+    } while (total < size);
+    return total;
+  }
+
+  bool flush() override {
+    if (!admitFileOperation()) return false;
+    return FlushFileBuffers(handle_) != FALSE;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+// CreateFileW without sharing and with normal attributes; null when it fails.
+std::unique_ptr<File> openWithoutSharing(const std::string& path, DWORD access, DWORD disposition) {
+  HANDLE handle = CreateFileW(win32::toWide(path).c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  return std::make_unique<Win32File>(handle);
+}
+
+DWORD attributesOf(const std::string& path) { return GetFileAttributesW(win32::toWide(path).c_str()); }
+
+}  // namespace
+
+std::unique_ptr<File> createFileForWriting(const std::string& path) {
+  if (!admitFileOperation()) return nullptr;
+  return openWithoutSharing(path, GENERIC_WRITE, CREATE_ALWAYS);
+}
+
+std::unique_ptr<File> createNewFile(const std::string& path) {
+  if (!admitFileOperation()) return nullptr;
+  return openWithoutSharing(path, GENERIC_WRITE, CREATE_NEW);
+}
+
+std::unique_ptr<File> openFileForReading(const std::string& path) {
+  if (!admitFileOperation()) return nullptr;
+  return openWithoutSharing(path, GENERIC_READ, OPEN_EXISTING);
+}
+
+bool pathExists(const std::string& path) {
+  if (!admitFileOperation()) return false;
+  return attributesOf(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool fileExists(const std::string& path) {
+  if (!admitFileOperation()) return false;
+  const DWORD attributes = attributesOf(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool createDirectory(const std::string& path) {
+  if (!admitFileOperation()) return false;
+  return CreateDirectoryW(win32::toWide(path).c_str(), nullptr) != FALSE;
+}
+
+bool deleteFile(const std::string& path) {
+  if (!admitFileOperation()) return false;
+  return DeleteFileW(win32::toWide(path).c_str()) != FALSE;
+}
+
+bool copyFile(const std::string& from, const std::string& to, bool failIfExists) {
+  if (!admitFileOperation()) return false;
+  return CopyFileW(win32::toWide(from).c_str(), win32::toWide(to).c_str(), failIfExists ? TRUE : FALSE) != FALSE;
+}
+
+bool moveFileReplacing(const std::string& from, const std::string& to) {
+  if (!admitFileOperation()) return false;
+  return MoveFileExW(win32::toWide(from).c_str(), win32::toWide(to).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+// MOVEFILE_WRITE_THROUGH already made the rename durable.
+bool flushFolderOf(const std::string&) { return admitFileOperation(); }
+
+std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path) {
+  if (!admitFileOperation()) return std::nullopt;
+  HANDLE handle = CreateFileW(win32::toWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::vector<std::uint8_t> content;
+  LARGE_INTEGER size{};
+  bool ok = GetFileSizeEx(handle, &size) != FALSE;
+  if (ok) content.reserve(static_cast<std::size_t>(size.QuadPart));
+  BYTE chunk[1 << 16];
+  while (ok) {
+    DWORD done = 0;
+    ok = ReadFile(handle, chunk, sizeof chunk, &done, nullptr) != FALSE;
+    if (!ok || done == 0) break;
+    content.insert(content.end(), chunk, chunk + done);
+  }
+  CloseHandle(handle);
+  if (!ok) return std::nullopt;
+  return content;
+}
+
+// Windows paths are native paths: there is no drive mapping to set up.
+void setDriveRoot(const std::string&) {}
+std::optional<std::string> nativePath(const std::string& path) { return path; }
+
+}  // namespace platform

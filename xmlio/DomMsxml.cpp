@@ -1,0 +1,744 @@
+// The DOM interface on MSXML 4.0 through COM (Windows build).
+//
+// A Node handle is an IXMLDOMNode pointer holding one counted reference. Text crosses to the DOM as
+// UTF-16 (BSTR) and comes back as UTF-8. Where the component's own answers differ from what the
+// framework is defined on, this file gives the framework's answers:
+// - an element's value is the concatenation of the raw nodeValue of its text and CDATA descendants
+//   (the component's `text` and `nodeTypedValue` trim surrounding white space);
+// - values are written with put_text (put_nodeTypedValue can lose a value holding '&');
+// - a file passes the same input checks as on the pugixml backend (xmlio/XmlSource.h) before the
+//   component loads it, so both refuse the same documents (a document type declaration among them);
+// - the component keeps all white space while it parses (its own dropping of blanks also cuts
+//   spaces off text beside a reference or a line end), and then whitespace-only text nodes are
+//   removed, which leaves the tree that its default gives, with every text untrimmed;
+// - names, and texts with characters that XML cannot hold, are refused when they are set;
+// - the saved text is indented for people: whitespace is added to a copy of the document, and a
+//   loaded declaration is written declaring UTF-8; the bytes are written through the platform's
+//   file layer (flushed, and removed when the write fails).
+// Each document holds its own COM initialisation, so that its nodes stay valid whoever else
+// uninitialises; the component's libraries stay loaded until exit (IsMsxmlAvailable).
+#include <windows.h>
+#include <msxml2.h>
+#include <objbase.h>
+#include <oleauto.h>
+
+#include <algorithm>
+#include <cwctype>
+#include <climits>
+#include <memory>
+#include <new>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/FileSystem.h"
+#include "platform/Registry.h"
+#include "platform/win32/WideText.h"
+#include "xmlio/Dom.h"
+#include "xmlio/XmlSource.h"
+
+namespace {
+
+// Interface identifiers of MSXML (mingw-w64 declares them without a definition).
+constexpr IID kIidDomDocument = {0x2933BF81, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+constexpr IID kIidDomDocument2 = {0x2933BF95, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+constexpr IID kIidDomElement = {0x2933BF86, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+
+constexpr wchar_t kDocumentProgId[] = L"Msxml2.DOMDocument.4.0";
+constexpr DWORD kEveryServerContext = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER;
+
+// Raises the DOM error of a failing call; S_FALSE ("nothing there") is not a failure.
+void check(HRESULT result) {
+  if (FAILED(result)) throw dom::Error(static_cast<std::int32_t>(result));
+}
+
+// One counted COM reference.
+template <class Interface>
+class ComRef {
+ public:
+  ComRef() = default;
+  explicit ComRef(Interface* adopted) : pointer_(adopted) {}
+  ComRef(const ComRef&) = delete;
+  ComRef& operator=(const ComRef&) = delete;
+  ComRef(ComRef&& other) noexcept : pointer_(std::exchange(other.pointer_, nullptr)) {}
+  ComRef& operator=(ComRef&& other) noexcept {
+    if (this != &other) {
+      if (pointer_ != nullptr) pointer_->Release();
+      pointer_ = std::exchange(other.pointer_, nullptr);
+    }
+    return *this;
+  }
+  ~ComRef() {
+    if (pointer_ != nullptr) pointer_->Release();
+  }
+  Interface* get() const { return pointer_; }
+  Interface* operator->() const { return pointer_; }
+  explicit operator bool() const { return pointer_ != nullptr; }
+  // For an out-parameter: the reference it receives is adopted.
+  Interface** out() {
+    if (pointer_ != nullptr) pointer_->Release();
+    pointer_ = nullptr;
+    return &pointer_;
+  }
+  Interface* release() { return std::exchange(pointer_, nullptr); }
+
+ private:
+  Interface* pointer_ = nullptr;
+};
+
+// A BSTR owned for one call.
+class Bstr {
+ public:
+  Bstr() = default;
+  explicit Bstr(const std::wstring& text) : text_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {
+    if (text_ == nullptr) throw dom::Error(dom::kOutOfMemory);
+  }
+  Bstr(const Bstr&) = delete;
+  Bstr& operator=(const Bstr&) = delete;
+  ~Bstr() { SysFreeString(text_); }
+  BSTR get() const { return text_; }
+  BSTR* out() {
+    SysFreeString(text_);
+    text_ = nullptr;
+    return &text_;
+  }
+  std::wstring_view view() const { return text_ == nullptr ? std::wstring_view() : std::wstring_view(text_, SysStringLen(text_)); }
+  std::string utf8() const { return platform::win32::toUtf8(view()); }
+
+ private:
+  BSTR text_ = nullptr;
+};
+
+// A VARIANT cleared when it goes.
+class Variant {
+ public:
+  Variant() { VariantInit(&value_); }
+  explicit Variant(const Bstr& text) : Variant() {
+    value_.vt = VT_BSTR;
+    value_.bstrVal = SysAllocStringLen(text.view().data(), static_cast<UINT>(text.view().size()));
+    if (value_.bstrVal == nullptr) throw dom::Error(dom::kOutOfMemory);
+  }
+  Variant(const Variant&) = delete;
+  Variant& operator=(const Variant&) = delete;
+  ~Variant() { VariantClear(&value_); }
+  VARIANT& get() { return value_; }
+  VARIANT* out() {
+    VariantClear(&value_);
+    return &value_;
+  }
+
+ private:
+  VARIANT value_;
+};
+
+// Element and attribute names as XML defines them, every non-ASCII character taken as a name
+// character, as the pugixml backend checks them.
+bool isValidName(std::string_view name) {
+  if (name.empty()) return false;
+  auto isStart = [](unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' || c >= 0x80; };
+  if (!isStart(static_cast<unsigned char>(name[0]))) return false;
+  for (const char ch : name.substr(1)) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (!isStart(c) && !(c >= '0' && c <= '9') && c != '-' && c != '.') return false;
+  }
+  return true;
+}
+
+// The text as UTF-16 for the DOM. Text that is not UTF-8, or holds a character that an XML document
+// cannot contain, is refused here: the component would save it into a file that does not load.
+Bstr textForDom(std::string_view text) {
+  if (text.empty()) return Bstr(std::wstring());
+  if (text.size() > static_cast<std::size_t>(INT_MAX)) throw dom::Error(dom::kOutOfMemory);
+  const int length = static_cast<int>(text.size());
+  const int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), length, nullptr, 0);
+  if (units <= 0) throw dom::Error(dom::kFailed, "text that is not valid UTF-8");
+  std::wstring wide(static_cast<std::size_t>(units), L'\0');
+  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), length, wide.data(), units);
+  for (const wchar_t unit : wide) {
+    const bool allowed = unit >= 0x20 ? unit != 0xFFFE && unit != 0xFFFF : unit == L'\t' || unit == L'\n' || unit == L'\r';
+    if (!allowed) throw dom::Error(dom::kFailed, "a character that XML cannot hold");
+  }
+  return Bstr(wide);
+}
+
+Bstr nameForDom(std::string_view name) {
+  if (!isValidName(name)) throw dom::Error(dom::kFailed, "invalid node name");
+  return textForDom(name);
+}
+
+// COM initialisation of the calling thread, balanced when the holder goes.
+class ComApartment {
+ public:
+  ComApartment() : initialized_(SUCCEEDED(CoInitialize(nullptr))) {}
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+  ~ComApartment() {
+    if (initialized_) CoUninitialize();
+  }
+
+ private:
+  bool initialized_;
+};
+
+IXMLDOMNode* nodeOf(const dom::Node& node) {
+  if (!node) throw dom::Error(dom::kInvalidPointer);
+  return static_cast<IXMLDOMNode*>(node.handle());
+}
+
+dom::Node adopt(IXMLDOMNode* node) { return dom::Node(node); }
+
+DOMNodeType typeOf(IXMLDOMNode* node) {
+  DOMNodeType type = NODE_INVALID;
+  check(node->get_nodeType(&type));
+  return type;
+}
+
+// The raw value of a text, CDATA, comment, processing-instruction or attribute node.
+std::string nodeValueOf(IXMLDOMNode* node) {
+  Variant value;
+  check(node->get_nodeValue(value.out()));
+  if (value.get().vt != VT_BSTR || value.get().bstrVal == nullptr) return std::string();
+  return platform::win32::toUtf8(std::wstring_view(value.get().bstrVal, SysStringLen(value.get().bstrVal)));
+}
+
+void appendTextDescendants(IXMLDOMNode* node, std::string& out) {
+  ComRef<IXMLDOMNode> child;
+  check(node->get_firstChild(child.out()));
+  while (child) {
+    const DOMNodeType type = typeOf(child.get());
+    if (type == NODE_TEXT || type == NODE_CDATA_SECTION) {
+      out += nodeValueOf(child.get());
+    } else if (type == NODE_ELEMENT) {
+      appendTextDescendants(child.get(), out);
+    }
+    ComRef<IXMLDOMNode> next;
+    check(child->get_nextSibling(next.out()));
+    child = std::move(next);
+  }
+}
+
+ComRef<IXMLDOMDocument2> createDomDocument() {
+  CLSID classId{};
+  check(CLSIDFromProgID(kDocumentProgId, &classId));
+  ComRef<IXMLDOMDocument2> document;
+  check(CoCreateInstance(classId, nullptr, kEveryServerContext, kIidDomDocument2, reinterpret_cast<void**>(document.out())));
+  return document;
+}
+
+// ---- Indentation of the saved text -------------------------------------------------------------------
+
+constexpr wchar_t kIndent[] = L"  ";
+
+bool holdsText(IXMLDOMNode* node) {
+  ComRef<IXMLDOMNode> child;
+  check(node->get_firstChild(child.out()));
+  while (child) {
+    const DOMNodeType type = typeOf(child.get());
+    if (type == NODE_TEXT || type == NODE_CDATA_SECTION || type == NODE_ENTITY_REFERENCE) return true;
+    ComRef<IXMLDOMNode> next;
+    check(child->get_nextSibling(next.out()));
+    child = std::move(next);
+  }
+  return false;
+}
+
+void insertWhitespace(IXMLDOMDocument* document, IXMLDOMNode* parent, IXMLDOMNode* before, const std::wstring& text) {
+  ComRef<IXMLDOMText> whitespace;
+  check(document->createTextNode(Bstr(text).get(), whitespace.out()));
+  Variant reference;
+  if (before != nullptr) {
+    reference.get().vt = VT_UNKNOWN;
+    reference.get().punkVal = before;
+    before->AddRef();
+  }
+  ComRef<IXMLDOMNode> inserted;
+  check(parent->insertBefore(whitespace.get(), reference.get(), inserted.out()));
+}
+
+// Puts every child of an element that holds no text on a line of its own, one indent deeper.
+void indentChildren(IXMLDOMDocument* document, IXMLDOMNode* element, const std::wstring& indent) {
+  ComRef<IXMLDOMNode> child;
+  check(element->get_firstChild(child.out()));
+  if (!child || holdsText(element)) return;
+  const std::wstring inner = indent + kIndent;
+  while (child) {
+    insertWhitespace(document, element, child.get(), L"\n" + inner);
+    if (typeOf(child.get()) == NODE_ELEMENT) indentChildren(document, child.get(), inner);
+    ComRef<IXMLDOMNode> next;
+    check(child->get_nextSibling(next.out()));
+    child = std::move(next);
+  }
+  insertWhitespace(document, element, nullptr, L"\n" + indent);
+}
+
+// The declaration of a saved document: the pseudo-attributes of `data` in single quotes, the
+// encoding declared as UTF-8 (the saved text is always UTF-8).
+std::wstring utf8Declaration(std::wstring_view data) {
+  std::wstring text;
+  std::size_t at = 0;
+  while (true) {
+    while (at < data.size() && iswspace(data[at])) ++at;
+    const std::size_t equals = data.find(L'=', at);
+    if (equals == std::wstring_view::npos) break;
+    std::size_t open = equals + 1;
+    while (open < data.size() && iswspace(data[open])) ++open;
+    if (open >= data.size() || (data[open] != L'\'' && data[open] != L'"')) break;
+    const std::size_t close = data.find(data[open], open + 1);
+    if (close == std::wstring_view::npos) break;
+    std::wstring_view name = data.substr(at, equals - at);
+    while (!name.empty() && iswspace(name.back())) name.remove_suffix(1);
+    const std::wstring_view value = name == L"encoding" ? L"UTF-8" : data.substr(open + 1, close - open - 1);
+    if (!text.empty()) text += L' ';
+    text.append(name).append(L"='").append(value).append(L"'");
+    at = close + 1;
+  }
+  return text;
+}
+
+// Writes the copy's declaration as the saved text will be encoded.
+void declareUtf8(IXMLDOMDocument* document) {
+  ComRef<IXMLDOMNode> first;
+  check(document->get_firstChild(first.out()));
+  if (!first || typeOf(first.get()) != NODE_PROCESSING_INSTRUCTION) return;
+  Bstr target;
+  check(first->get_nodeName(target.out()));
+  if (target.view() != L"xml") return;
+  Variant data;
+  check(first->get_nodeValue(data.out()));
+  const std::wstring_view loaded = data.get().vt == VT_BSTR && data.get().bstrVal != nullptr
+                                       ? std::wstring_view(data.get().bstrVal, SysStringLen(data.get().bstrVal))
+                                       : std::wstring_view();
+  ComRef<IXMLDOMProcessingInstruction> declaration;
+  check(document->createProcessingInstruction(target.get(), Bstr(utf8Declaration(loaded)).get(), declaration.out()));
+  ComRef<IXMLDOMNode> replaced;
+  check(document->replaceChild(declaration.get(), first.get(), replaced.out()));
+}
+
+// The document's XML text as the component saves it, into memory.
+std::string savedText(IXMLDOMDocument* document) {
+  ComRef<IStream> stream;
+  check(CreateStreamOnHGlobal(nullptr, TRUE, stream.out()));
+  Variant target;
+  target.get().vt = VT_UNKNOWN;
+  target.get().punkVal = stream.get();
+  stream->AddRef();
+  check(document->save(target.get()));
+  STATSTG status{};
+  check(stream->Stat(&status, STATFLAG_NONAME));
+  HGLOBAL memory = nullptr;
+  check(GetHGlobalFromStream(stream.get(), &memory));
+  const auto* bytes = static_cast<const char*>(GlobalLock(memory));
+  if (bytes == nullptr) throw dom::Error(dom::kOutOfMemory);
+  std::string text(bytes, static_cast<std::size_t>(status.cbSize.QuadPart));
+  GlobalUnlock(memory);
+  return text;
+}
+
+// Removes the whitespace-only text nodes that parsing with all white space kept.
+void removeWhitespaceText(IXMLDOMDocument2* document) {
+  ComRef<IXMLDOMNodeList> blanks;
+  check(document->selectNodes(Bstr(L"//text()[normalize-space(.)='']").get(), blanks.out()));
+  ComRef<IXMLDOMNode> blank;
+  check(blanks->nextNode(blank.out()));
+  while (blank) {
+    if (typeOf(blank.get()) == NODE_TEXT) {  // CDATA sections are text to XPath too, and are kept
+      ComRef<IXMLDOMNode> parent;
+      check(blank->get_parentNode(parent.out()));
+      ComRef<IXMLDOMNode> removed;
+      if (parent) check(parent->removeChild(blank.get(), removed.out()));
+    }
+    check(blanks->nextNode(blank.out()));
+  }
+}
+
+// ---- Availability of the component -------------------------------------------------------------------
+
+// Keeps one library loaded from the moment it was loaded until the program ends.
+class LibraryHolder {
+ public:
+  LibraryHolder() = default;
+  LibraryHolder(const LibraryHolder&) = delete;
+  LibraryHolder& operator=(const LibraryHolder&) = delete;
+  ~LibraryHolder() {
+    if (module_ != nullptr) FreeLibrary(module_);
+  }
+  bool load(const std::wstring& path) {
+    if (module_ == nullptr) module_ = LoadLibraryExW(path.c_str(), nullptr, 0);
+    return module_ != nullptr;
+  }
+
+ private:
+  HMODULE module_ = nullptr;
+};
+
+// The library that a class registration names: the default value of its InprocServer32 key, of type
+// REG_SZ, or REG_EXPAND_SZ expanded with the environment; empty when there is none.
+std::wstring registeredServer(std::string_view classKey) {
+  std::unique_ptr<platform::RegistryKey> key = platform::openRegistryKey(platform::RegistryRoot::ClassesRoot, classKey);
+  if (!key) return {};
+  std::uint32_t size = 0;
+  std::uint32_t type = platform::kRegNone;
+  if (key->query("", nullptr, size, type) != platform::QueryStatus::Ok) return {};
+  if (type != platform::kRegSz && type != platform::kRegExpandSz) return {};
+  std::string data(size, '\0');
+  if (key->query("", reinterpret_cast<std::uint8_t*>(data.data()), size, type) != platform::QueryStatus::Ok) return {};
+  data.resize(std::min<std::size_t>(size, data.find('\0')));
+  std::wstring path = platform::win32::toWide(data);
+  if (type == platform::kRegExpandSz && !path.empty()) {
+    const DWORD needed = ExpandEnvironmentStringsW(path.c_str(), nullptr, 0);
+    if (needed == 0) return {};
+    std::wstring expanded(needed, L'\0');
+    if (ExpandEnvironmentStringsW(path.c_str(), expanded.data(), needed) == 0) return {};
+    expanded.resize(expanded.find(L'\0'));
+    path = std::move(expanded);
+  }
+  return path;
+}
+
+int comInitializations = 0;
+
+}  // namespace
+
+struct dom::Document::Impl {
+  ComApartment apartment;  // declared first: uninitialised after the document is released
+  ComRef<IXMLDOMDocument2> document;
+  std::string loadError;
+  bool rejectedContent = false;  // the last load read the file and refused what it holds
+};
+
+namespace dom {
+
+// ---- Node ------------------------------------------------------------------------------------------
+
+Node::Node(const Node& other) noexcept : handle_(other.handle_) {
+  if (handle_ != nullptr) static_cast<IXMLDOMNode*>(handle_)->AddRef();
+}
+
+Node& Node::operator=(const Node& other) noexcept {
+  if (other.handle_ != nullptr) static_cast<IXMLDOMNode*>(other.handle_)->AddRef();
+  if (handle_ != nullptr) static_cast<IXMLDOMNode*>(handle_)->Release();
+  handle_ = other.handle_;
+  return *this;
+}
+
+Node::Node(Node&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+
+Node& Node::operator=(Node&& other) noexcept {
+  if (this != &other) {
+    if (handle_ != nullptr) static_cast<IXMLDOMNode*>(handle_)->Release();
+    handle_ = std::exchange(other.handle_, nullptr);
+  }
+  return *this;
+}
+
+Node::~Node() {
+  if (handle_ != nullptr) static_cast<IXMLDOMNode*>(handle_)->Release();
+}
+
+NodeType Node::type() const {
+  switch (typeOf(nodeOf(*this))) {
+    case NODE_ELEMENT:
+      return NodeType::Element;
+    case NODE_ATTRIBUTE:
+      return NodeType::Attribute;
+    case NODE_TEXT:
+      return NodeType::Text;
+    case NODE_CDATA_SECTION:
+      return NodeType::CData;
+    case NODE_PROCESSING_INSTRUCTION:
+      return NodeType::ProcessingInstruction;
+    case NODE_COMMENT:
+      return NodeType::Comment;
+    case NODE_DOCUMENT:
+      return NodeType::Document;
+    default:
+      return NodeType::Other;
+  }
+}
+
+std::string Node::name() const {
+  Bstr name;
+  check(nodeOf(*this)->get_nodeName(name.out()));
+  return name.utf8();
+}
+
+bool Node::hasName(std::string_view name) const {
+  const NodeType nodeType = type();
+  return (nodeType == NodeType::Element || nodeType == NodeType::Attribute) && this->name() == name;
+}
+
+Node Node::firstChild() const {
+  IXMLDOMNode* node = nodeOf(*this);
+  if (typeOf(node) == NODE_ATTRIBUTE) return Node();  // an attribute's text is its value, not a child
+  ComRef<IXMLDOMNode> child;
+  check(node->get_firstChild(child.out()));
+  return adopt(child.release());
+}
+
+Node Node::nextSibling() const {
+  IXMLDOMNode* node = nodeOf(*this);
+  if (typeOf(node) == NODE_ATTRIBUTE) return Node();
+  ComRef<IXMLDOMNode> next;
+  check(node->get_nextSibling(next.out()));
+  return adopt(next.release());
+}
+
+std::string Node::value() const {
+  IXMLDOMNode* node = nodeOf(*this);
+  const DOMNodeType nodeType = typeOf(node);
+  if (nodeType != NODE_ELEMENT && nodeType != NODE_DOCUMENT) return nodeValueOf(node);
+  std::string text;
+  appendTextDescendants(node, text);
+  return text;
+}
+
+void Node::setValue(std::string_view text) {
+  IXMLDOMNode* node = nodeOf(*this);
+  const Bstr content = textForDom(text);
+  switch (typeOf(node)) {
+    case NODE_ELEMENT:
+    case NODE_ATTRIBUTE:
+      // Replaces all children by one text node, or by nothing for an empty text.
+      check(node->put_text(content.get()));
+      return;
+    case NODE_DOCUMENT:
+      throw Error(kFailed, "node without a value");
+    default: {
+      Variant value(content);
+      check(node->put_nodeValue(value.get()));
+    }
+  }
+}
+
+void Node::appendChild(const Node& child) {
+  IXMLDOMNode* parent = nodeOf(*this);
+  IXMLDOMNode* added = nodeOf(child);
+  if (typeOf(parent) == NODE_ATTRIBUTE || typeOf(added) == NODE_ATTRIBUTE)
+    throw Error(kFailed, "an attribute cannot be a parent or child");
+  ComRef<IXMLDOMNode> appended;
+  check(parent->appendChild(added, appended.out()));
+}
+
+Node Node::attribute(std::string_view name) const {
+  ComRef<IXMLDOMNamedNodeMap> attributes;
+  check(nodeOf(*this)->get_attributes(attributes.out()));
+  if (!attributes) return Node();
+  const Bstr wanted = textForDom(name);
+  const Bstr noNamespace(std::wstring{});
+  ComRef<IXMLDOMNode> found;
+  check(attributes->getQualifiedItem(wanted.get(), noNamespace.get(), found.out()));
+  return adopt(found.release());
+}
+
+void Node::setNamedItem(const Node& attributeNode) {
+  IXMLDOMNode* added = nodeOf(attributeNode);
+  if (typeOf(added) != NODE_ATTRIBUTE) throw Error(kFailed, "not an attribute");
+  IXMLDOMNode* node = nodeOf(*this);
+  if (typeOf(node) != NODE_ELEMENT) throw Error(kFailed, "only an element has attributes");
+  ComRef<IXMLDOMNamedNodeMap> attributes;
+  check(node->get_attributes(attributes.out()));
+  if (!attributes) throw Error(kFailed, "only an element has attributes");
+  ComRef<IXMLDOMNode> replaced;
+  check(attributes->setNamedItem(added, replaced.out()));
+}
+
+void Node::setAttribute(std::string_view name, std::string_view value) {
+  IXMLDOMNode* node = nodeOf(*this);
+  if (typeOf(node) != NODE_ELEMENT) throw Error(kFailed, "only an element has attributes");
+  ComRef<IXMLDOMElement> element;
+  check(node->QueryInterface(kIidDomElement, reinterpret_cast<void**>(element.out())));
+  const Bstr attributeName = nameForDom(name);
+  Variant attributeValue(textForDom(value));
+  check(element->setAttribute(attributeName.get(), attributeValue.get()));
+}
+
+// ---- Document --------------------------------------------------------------------------------------
+
+namespace {
+
+std::shared_ptr<Document::Impl> newImpl() {
+  try {
+    auto impl = std::make_shared<Document::Impl>();
+    impl->document = createDomDocument();
+    return impl;
+  } catch (const std::bad_alloc&) {
+    throw Error(kOutOfMemory);
+  }
+}
+
+IXMLDOMDocument2* documentOf(const std::shared_ptr<Document::Impl>& impl) {
+  if (!impl || !impl->document) throw Error(kInvalidPointer);
+  return impl->document.get();
+}
+
+// "line L, column C: reason" from the component's parse error.
+std::string describeParseError(IXMLDOMDocument2* document) {
+  ComRef<IXMLDOMParseError> error;
+  if (FAILED(document->get_parseError(error.out())) || !error) return "cannot read the file";
+  Bstr reason;
+  long line = 0;
+  long column = 0;
+  error->get_reason(reason.out());
+  error->get_line(&line);
+  error->get_linepos(&column);
+  std::string text = reason.utf8();
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+  if (text.empty()) text = "cannot read the file";
+  if (line > 0) text = "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + text;
+  return text;
+}
+
+}  // namespace
+
+Document Document::create() {
+  // The component's libraries are pinned first: nodes may outlive every COM initialisation.
+  IsMsxmlAvailable();
+  return Document(newImpl());
+}
+
+bool Document::load(const std::string& path) {
+  try {
+    if (!impl_) impl_ = newImpl();
+    Impl& impl = *impl_;
+    impl.loadError.clear();
+    impl.rejectedContent = false;
+    impl.document = createDomDocument();  // empty until the file has loaded
+    std::optional<std::vector<std::uint8_t>> bytes = platform::readWholeFile(path);
+    if (!bytes) {
+      impl.loadError = "cannot read the file";
+      return false;
+    }
+    // From here on every failure is the content's.
+    impl.rejectedContent = true;
+    if (!xmlsource::makeUtf8(*bytes, impl.loadError)) return false;
+    const std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
+    if (!xmlsource::surelyPassesMarkupCheck(text) && !xmlsource::checkMarkup(text, impl.loadError)) return false;
+    bytes.reset();
+
+    ComRef<IXMLDOMDocument2> loading = createDomDocument();
+    check(loading->put_async(VARIANT_FALSE));
+    check(loading->put_preserveWhiteSpace(VARIANT_TRUE));
+    Variant source(Bstr(platform::win32::toWide(path)));
+    VARIANT_BOOL loaded = VARIANT_FALSE;
+    const HRESULT result = loading->load(source.get(), &loaded);
+    if (FAILED(result) || loaded != VARIANT_TRUE) {
+      impl.loadError = describeParseError(loading.get());
+      return false;
+    }
+    removeWhitespaceText(loading.get());
+    impl.document = std::move(loading);
+    impl.rejectedContent = false;
+    return true;
+  } catch (const Error& error) {
+    if (impl_) impl_->loadError = error.what();
+    return false;
+  } catch (const std::bad_alloc&) {
+    if (impl_) impl_->loadError = "out of memory";
+    return false;
+  }
+}
+
+std::string Document::loadError() const { return impl_ ? impl_->loadError : std::string(); }
+
+bool Document::loadRejectedContent() const { return impl_ && impl_->rejectedContent; }
+
+void Document::save(const std::string& path) const {
+  IXMLDOMDocument2* document = documentOf(impl_);
+  // The indentation goes into a copy, so that the document itself keeps exactly its nodes.
+  ComRef<IXMLDOMNode> copyNode;
+  check(document->cloneNode(VARIANT_TRUE, copyNode.out()));
+  ComRef<IXMLDOMDocument> copy;
+  check(copyNode->QueryInterface(kIidDomDocument, reinterpret_cast<void**>(copy.out())));
+  declareUtf8(copy.get());
+  ComRef<IXMLDOMElement> root;
+  check(copy->get_documentElement(root.out()));
+  if (root) indentChildren(copy.get(), root.get(), std::wstring());
+  const std::string text = savedText(copy.get());
+
+  std::unique_ptr<platform::File> file = platform::createFileForWriting(path);
+  if (!file) throw Error(kFailed, "cannot create the file");
+  const std::optional<std::size_t> written = file->write(text.data(), text.size());
+  const bool complete = written && *written == text.size() && file->flush();
+  file.reset();
+  if (!complete) {
+    platform::deleteFile(path);
+    throw Error(kFailed, "cannot write the file");
+  }
+}
+
+Node Document::node() const {
+  IXMLDOMDocument2* document = documentOf(impl_);
+  document->AddRef();
+  return adopt(document);
+}
+
+Node Document::createElement(std::string_view name) {
+  const Bstr elementName = nameForDom(name);
+  ComRef<IXMLDOMElement> element;
+  check(documentOf(impl_)->createElement(elementName.get(), element.out()));
+  return adopt(element.release());
+}
+
+Node Document::createAttribute(std::string_view name) {
+  const Bstr attributeName = nameForDom(name);
+  ComRef<IXMLDOMAttribute> attribute;
+  check(documentOf(impl_)->createAttribute(attributeName.get(), attribute.out()));
+  return adopt(attribute.release());
+}
+
+Node Document::createProcessingInstruction(std::string_view target, std::string_view data) {
+  const Bstr targetName = nameForDom(target);
+  if (data.find("?>") != std::string_view::npos) throw Error(kFailed, "\"?>\" in processing-instruction data");
+  const Bstr content = textForDom(data);
+  ComRef<IXMLDOMProcessingInstruction> instruction;
+  check(documentOf(impl_)->createProcessingInstruction(targetName.get(), content.get(), instruction.out()));
+  return adopt(instruction.release());
+}
+
+void Document::insertBefore(const Node& node, const Node& reference) {
+  IXMLDOMDocument2* document = documentOf(impl_);
+  IXMLDOMNode* inserted = nodeOf(node);
+  if (typeOf(inserted) == NODE_ATTRIBUTE) throw Error(kFailed, "an attribute is not a child of the document");
+  Variant before;
+  if (reference) {
+    IXMLDOMNode* referenceNode = nodeOf(reference);
+    if (typeOf(referenceNode) == NODE_ATTRIBUTE) throw Error(kFailed, "an attribute is not a child of the document");
+    before.get().vt = VT_UNKNOWN;
+    before.get().punkVal = referenceNode;
+    referenceNode->AddRef();
+  }
+  ComRef<IXMLDOMNode> placed;
+  check(document->insertBefore(inserted, before.get(), placed.out()));
+}
+
+// ---- COM and availability ----------------------------------------------------------------------------
+
+bool initializeCom() {
+  if (FAILED(CoInitialize(nullptr))) return false;
+  ++comInitializations;
+  return true;
+}
+
+void uninitializeCom() {
+  CoUninitialize();
+  --comInitializations;
+}
+
+int comInitializationCount() { return comInitializations; }
+
+bool IsMsxmlAvailable() {
+  static bool found = false;
+  static LibraryHolder domLibrary;
+  static LibraryHolder parserLibrary;
+  if (found) return true;
+  const std::wstring domServer = registeredServer("CLSID\\{88d969c0-f192-11d4-a65f-0040963251e5}\\InProcServer32");
+  if (domServer.empty() || !domLibrary.load(domServer)) return false;
+  // The second library is kept loaded when it is registered; whether it is makes no difference.
+  const std::wstring parserServer = registeredServer("CLSID\\{32B533BB-EDAE-11d0-BD5A-00AA00B92AF1}\\InprocServer32");
+  if (!parserServer.empty()) parserLibrary.load(parserServer);
+  found = true;
+  return true;
+}
+
+}  // namespace dom
