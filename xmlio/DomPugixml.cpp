@@ -408,9 +408,8 @@ void Document::save(const std::string& path) const {
     throw Error(kOutOfMemory);
   }
   // A document that would not load again is not written.
-  std::vector<std::uint8_t> check(text.begin(), text.end());
   std::string error;
-  if (!xmlsource::makeUtf8(check, error)) throw Error(kFailed, "the text is not valid UTF-8 XML (" + error + ")");
+  if (!xmlsource::checkCharacters(text, error)) throw Error(kFailed, "the text is not valid UTF-8 XML (" + error + ")");
 
   std::unique_ptr<platform::File> file = platform::createFileForWriting(path);
   if (!file) throw Error(kFailed, "cannot create the file");

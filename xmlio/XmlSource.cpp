@@ -144,8 +144,11 @@ std::string_view declaredEncoding(std::string_view text) {
   return declaration.substr(at + 1, close - at - 1);
 }
 
-// Checks that the text is well-formed UTF-8 made of XML characters.
-bool checkCharacters(const std::uint8_t* p, std::size_t n, std::string_view text, std::string& error) {
+}  // namespace
+
+bool checkCharacters(std::string_view text, std::string& error) {
+  const auto* p = reinterpret_cast<const std::uint8_t*>(text.data());
+  const std::size_t n = text.size();
   auto fail = [&](std::size_t at, const char* what) {
     error = describePosition(text, at) + ": " + what;
     return false;
@@ -179,8 +182,6 @@ bool checkCharacters(const std::uint8_t* p, std::size_t n, std::string_view text
   }
   return true;
 }
-
-}  // namespace
 
 std::string describePosition(std::string_view text, std::size_t offset) {
   offset = std::min(offset, text.size());
@@ -232,8 +233,7 @@ bool makeUtf8(std::vector<std::uint8_t>& bytes, std::string& error) {
     error = "unsupported encoding \"" + std::string(encoding) + "\"";
     return false;
   }
-  const std::string_view utf8(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  return checkCharacters(bytes.data(), bytes.size(), utf8, error);
+  return checkCharacters(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), error);
 }
 
 namespace {

@@ -17,6 +17,9 @@ namespace xmlsource {
 // False, with `error` set, when the document cannot be read.
 bool makeUtf8(std::vector<std::uint8_t>& bytes, std::string& error);
 
+// Whether the text is well-formed UTF-8 made of XML characters (the last step of makeUtf8).
+bool checkCharacters(std::string_view text, std::string& error);
+
 // What pugixml accepts but XML forbids: a document type declaration (refused, so that no entity is
 // ever expanded), an XML declaration after the start, text or a second element outside the root
 // element, '<' in an attribute value, and an '&' that is not a well-formed reference to a

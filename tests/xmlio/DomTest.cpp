@@ -65,6 +65,7 @@ TEST(DomLoad, RefusesWhatIsNotWellFormed) {
     dom::Document document = dom::Document::create();
     EXPECT_FALSE(document.load(path)) << c.why;
     EXPECT_FALSE(document.loadError().empty()) << c.why;
+    EXPECT_TRUE(document.loadRejectedContent()) << c.why;
     EXPECT_FALSE(document.node().firstChild()) << c.why << ": the document is left empty";
   }
 }
@@ -120,6 +121,11 @@ TEST(DomLoad, AMissingFileDoesNotLoad) {
   dom::Document document = dom::Document::create();
   EXPECT_FALSE(document.load(folder.path("absent.xml")));
   EXPECT_FALSE(document.loadError().empty());
+  EXPECT_FALSE(document.loadRejectedContent()) << "nothing was read to reject";
+  xmltest::writeFile(folder.path("present.xml"), "<a/>");
+  EXPECT_TRUE(document.load(folder.path("present.xml")));
+  EXPECT_TRUE(document.loadError().empty());
+  EXPECT_FALSE(document.loadRejectedContent());
 }
 
 TEST(DomLoad, ReportsWhereTheDocumentIsBroken) {
