@@ -47,8 +47,8 @@ class MSXMLDOMCreator {
   bool openRejectedContent = false;  // the last LoadFile failed because the file is not well-formed XML
 };
 
-// Why the last load, probe or save of a serialiser failed; empty after a success.
-// (The framework's own message, or the DOM error with the place where it occurred.)
+// A serialiser: one file, its DOM provider and the version of the document read from it. Load,
+// probe and save catch every failure and report only their result; lastError() keeps why.
 class ICommonIO {
  public:
   // "XMLIO reader reports lexically conforming but invalid structured xml file"
@@ -91,7 +91,9 @@ class ICommonIO {
   // After a failed OpenDocument: true when the file was read and rejected as not well-formed XML,
   // false when it could not be read or the DOM was not available.
   bool documentRejected() const { return provider_.openFailed && provider_.openRejectedContent; }
-  // Why the last load or save failed, for tools; empty after a success.
+  // Why the last load, probe or save failed, for tools; empty after a success. It is the
+  // framework's own message, the DOM error, or the what() of any exception a reader or writer threw
+  // (so a reader that adds the record and position to an error has them reported).
   const std::string& lastError() const { return lastError_; }
 
   // The version check of FindRoot runs only inside the host application itself (its title string,

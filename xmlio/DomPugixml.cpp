@@ -404,6 +404,10 @@ void Document::save(const std::string& path) const {
         child.print(writer, "  ", pugi::format_indent, pugi::encoding_utf8, 0);
     }
     text = std::move(writer.text);
+    // pugixml writes a carriage return of a text as it is, and reading turns it into a line feed; as
+    // a character reference it survives. Nothing else in the text holds one.
+    for (std::size_t at = text.find('\r'); at != std::string::npos; at = text.find('\r', at + 5))
+      text.replace(at, 1, "&#13;");
   } catch (const std::bad_alloc&) {
     throw Error(kOutOfMemory);
   }

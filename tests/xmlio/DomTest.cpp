@@ -255,7 +255,8 @@ TEST_F(DomSave, WritesIndentedUtf8WithTheDeclaration) {
 TEST_F(DomSave, WhatIsSavedLoadsBackUnchanged) {
   const std::string path = folder_.path("out.xml");
   const std::vector<std::string> values = {" leading and trailing ", "<&>\"'", "Глянцевая бумага", "ورق لامع",
-                                           "光沢紙 \xF0\x9F\x96\xA8", "]]>", "tab\there"};
+                                           "光沢紙 \xF0\x9F\x96\xA8", "]]>", "tab\there",
+                                           "two\r\nline ends\r"};
   for (const std::string& value : values) {
     build(value).save(path);
     dom::Document loaded = dom::Document::create();
