@@ -24,6 +24,14 @@ std::string missingChild(int position, std::string_view name) {
   return reason + " missing";
 }
 
+std::string entryStep(std::string_view name, int number) {
+  std::string step(name);
+  step += '[';
+  step += std::to_string(number);
+  step += ']';
+  return step;
+}
+
 double storedReal(double value) { return parseFloat(formatFloat(value, 3)); }
 
 void Stamp::visit(FieldVisitor& out, std::string_view name, const TimeStamp& v) {

@@ -48,21 +48,28 @@ class ReadError : public std::exception {
   std::string text_;
 };
 
-// Runs read() and, if it fails, adds `step` to the error's path; DOM and decoding errors become
-// ReadErrors carrying their own message.
-template <class Read>
-void withContext(std::string_view step, Read read) {
+// Runs read() and, if it fails, adds the step that makeStep() names (built only then) to the error's
+// path; DOM and decoding errors become ReadErrors carrying their own message.
+template <class MakeStep, class Read>
+void withContextOf(MakeStep makeStep, Read read) {
   try {
     read();
   } catch (ReadError& error) {
-    error.addContext(step);
+    error.addContext(makeStep());
     throw;
   } catch (const std::exception& error) {
     ReadError wrapped(error.what());
-    wrapped.addContext(step);
+    wrapped.addContext(makeStep());
     throw wrapped;
   }
 }
+template <class Read>
+void withContext(std::string_view step, Read read) {
+  withContextOf([step] { return step; }, read);
+}
+
+// "name[number]", the step of a list or array entry (numbered from 1).
+std::string entryStep(std::string_view name, int number);
 
 // The reason for a positional child that is not there: "child 17 (TimeStamp) missing".
 std::string missingChild(int position, std::string_view name);
@@ -375,7 +382,9 @@ struct FixedArray {
           throw ReadError(missingChild(position, n.entry));
         }
       }
-      Elem::read(children.next(), Names{n.entry, {}}, entry);
+      const dom::Node child = children.next();
+      withContextOf([&] { return entryStep(n.entry, position); },
+                    [&] { Elem::read(child, Names{n.entry, {}}, entry); });
     }
   }
   template <class T, std::size_t N>
@@ -419,7 +428,8 @@ struct List {
       }
       ++number;
       T entry{};
-      withContext(entryStep(n.entry, number), [&] { Elem::read(child, Names{n.entry, {}}, entry); });
+      withContextOf([&] { return entryStep(n.entry, number); },
+                    [&] { Elem::read(child, Names{n.entry, {}}, entry); });
       v.push_back(std::move(entry));
     });
   }
@@ -430,14 +440,6 @@ struct List {
     out.endArray();
   }
 
- private:
-  static std::string entryStep(std::string_view entry, int number) {
-    std::string step(entry);
-    step += '[';
-    step += std::to_string(number);
-    step += ']';
-    return step;
-  }
 };
 
 // Every child is an entry, whatever its name.

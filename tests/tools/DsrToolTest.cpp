@@ -1,0 +1,168 @@
+// dsrtool: exit statuses, messages, the JSON dump, and every shipped description checked, re-saved
+// byte for byte and dumped.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "DsrTool.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ToolRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+ToolRun dsrtool(const std::vector<std::string>& args) {
+  std::ostringstream out, err;
+  const int status = runDsrTool(args, out, err);
+  return {status, out.str(), err.str()};
+}
+
+class DsrTool : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    folder_ = fs::temp_directory_path() / (std::string("nexlume_dsrtool_") + info->name());
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(folder_, ignored);
+  }
+  std::string path(std::string_view name) const { return (folder_ / name).string(); }
+  std::string write(std::string_view name, std::string_view text) const {
+    std::ofstream(path(name), std::ios::binary) << text;
+    return path(name);
+  }
+  static std::string read(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+
+  fs::path folder_;
+};
+
+std::string minimalDescription(std::string_view version, std::string_view media = "<aMediaInfoList/>") {
+  return "<?xml version='1.0' encoding='UTF-8'?>\n<DeviceSeries strVersion=\"" + std::string(version) +
+         "\"><aModelInfoList/><aInkInfoList/><aInkConfigInfoList/><aResolutionInfoList/><aModeInfoList/>"
+         "<aSeparationInfoList/><aVControlPointList/><aPatternInfoList/><commandSet><a>\\x1BE</a><b/><c/><d/><e/><f/>"
+         "<g/><h/><i/></commandSet>" + std::string(media) + "</DeviceSeries>";
+}
+
+TEST_F(DsrTool, UsageErrorsExitWith2) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {}, {"frobnicate", "x"}, {"check"}, {"check", "a", "b"}, {"resave", "in"}, {"dump"}}) {
+    const ToolRun run = dsrtool(args);
+    EXPECT_EQ(run.status, kExitUsage);
+    EXPECT_NE(run.err.find("usage:"), std::string::npos);
+  }
+  const ToolRun help = dsrtool({"--help"});
+  EXPECT_EQ(help.status, kExitOk);
+  EXPECT_NE(help.out.find("dsrtool resave IN OUT"), std::string::npos);
+}
+
+TEST_F(DsrTool, UnreadableDescriptionsExitWith1AndTheReason) {
+  struct Case {
+    std::string text;
+    std::string reason;
+  };
+  const std::vector<Case> cases = {
+      {minimalDescription("3.3.0.0", ""), "DeviceSeries: child 10 (aMediaInfoList) missing"},
+      {"<?xml version='1.0'?><deviceseries strVersion=\"3.3.0.0\"/>",
+       "XMLIO reader reports lexically conforming but invalid structured xml file"},
+      {"<?xml version='1.0'?><DeviceSeries/>", "DeviceSeriesIO: Lacking version attribute"},
+      {minimalDescription("3.3.0.0", "<aMediaInfoList><MediaInfo><a/></MediaInfo></aMediaInfoList>"),
+       "aMediaInfoList/MediaInfo[1]: child 2 (strBaseMediaName) missing"},
+      {"<DeviceSeries strVersion=\"3.3.0.0\"><unclosed></DeviceSeries>", ""},
+  };
+  for (const Case& c : cases) {
+    const std::string file = write("bad.dsr", c.text);
+    for (const char* sub : {"check", "dump"}) {
+      const ToolRun run = dsrtool({sub, file});
+      EXPECT_EQ(run.status, kExitUnreadable) << c.text;
+      EXPECT_EQ(run.out, "");
+      EXPECT_EQ(run.err.rfind("dsrtool: " + file + ": ", 0), 0u) << run.err;
+      EXPECT_NE(run.err.find(c.reason), std::string::npos) << run.err;
+    }
+  }
+  EXPECT_EQ(dsrtool({"check", path("absent.dsr")}).status, kExitUnreadable);
+  EXPECT_EQ(dsrtool({"resave", path("absent.dsr"), path("out.dsr")}).status, kExitUnreadable);
+  EXPECT_FALSE(fs::exists(path("out.dsr")));
+}
+
+TEST_F(DsrTool, CheckPrintsAOneLineSummary) {
+  const ToolRun run = dsrtool({"check", write("d.dsr", minimalDescription("4.2.7.0"))});
+  EXPECT_EQ(run.status, kExitOk);
+  EXPECT_EQ(run.out, path("d.dsr") + ": DeviceSeries 4.2.7.0, 0 models, 0 inks, 0 ink configurations, 0 resolutions, 0 modes, "
+                                     "0 separations, 0 control points, 0 patterns, 0 media, 0 print-chart sets, 0 ink-volume tables\n");
+}
+
+TEST_F(DsrTool, ResaveKeepsTheInputsVersionOverAnExistingOutput) {
+  const std::string in = write("in.dsr", minimalDescription("4.2.7.0"));
+  const std::string out = write("out.dsr", minimalDescription("2.0.0.0"));
+  ASSERT_EQ(dsrtool({"resave", in, out}).status, kExitOk);
+  const std::string saved = read(out);
+  EXPECT_NE(saved.find("strVersion=\"4.2.7.0\""), std::string::npos) << saved;
+  EXPECT_NE(saved.find("<strInitialize>\\x1BE</strInitialize>"), std::string::npos);
+  EXPECT_FALSE(fs::exists(out + ".dsrtool-tmp"));
+}
+
+TEST_F(DsrTool, DumpUsesTheFieldNames) {
+  const ToolRun run = dsrtool({"dump", write("d.dsr", minimalDescription("3.3.0.0"))});
+  ASSERT_EQ(run.status, kExitOk) << run.err;
+  const nlohmann::json json = nlohmann::json::parse(run.out);
+  EXPECT_EQ(json["commandSet"]["strInitialize"], "\\x1BE");
+  EXPECT_EQ(json["strFirmwareDownloadURL"].size(), 13u);
+  EXPECT_TRUE(json["aMediaInfoList"].is_array());
+  EXPECT_FALSE(json.contains("aHostMediaInfoList"));
+}
+
+std::vector<std::string> shippedDescriptions() {
+  std::vector<std::string> files;
+  for (const auto& entry : fs::directory_iterator(fs::path(NEXLUME_SOURCE_DIR) / "resources/Tessaprint/Device"))
+    if (entry.path().extension() == ".dsr") files.push_back(entry.path().string());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+TEST_F(DsrTool, EveryShippedDescriptionChecksResavesIdenticallyAndDumps) {
+  const std::vector<std::string> files = shippedDescriptions();
+  ASSERT_EQ(files.size(), 8u);
+  for (const std::string& file : files) {
+    SCOPED_TRACE(file);
+    const std::string original = read(file);
+    EXPECT_GE(original.size(), 500'000u);
+    EXPECT_LE(original.size(), 2'000'000u);
+
+    const ToolRun check = dsrtool({"check", file});
+    ASSERT_EQ(check.status, kExitOk) << check.err;
+    EXPECT_NE(check.out.find("DeviceSeries 3.3.0.0"), std::string::npos);
+
+    ASSERT_EQ(dsrtool({"resave", file, path("re.dsr")}).status, kExitOk);
+    EXPECT_TRUE(read(path("re.dsr")) == original);
+
+    const ToolRun dump = dsrtool({"dump", file});
+    ASSERT_EQ(dump.status, kExitOk);
+    const nlohmann::json json = nlohmann::json::parse(dump.out);
+    EXPECT_GE(json["aMediaInfoList"].size(), 20u);
+    const auto& table = json["aSeparationInfoList"][0]["aSeparationTableList"][0];
+    EXPECT_EQ(table["eType"], 1);
+    EXPECT_EQ(table["usOutputTable"].size(), 4096u);
+    EXPECT_EQ(json["aMediaInfoList"][0]["strMediaName"].size(), 13u);
+    EXPECT_EQ(json["aMediaInfoList"][0]["strMediaName"][6], "PETフィルム");
+    EXPECT_EQ(json["commandSet"]["strInitialize"].get<std::string>().rfind("\\x1B", 0), 0u);
+  }
+}
+
+}  // namespace
