@@ -1,7 +1,8 @@
 // File operations through the wide Win32 API: the UTF-8 path is converted to UTF-16 here and
 // nowhere else. Windows itself supplies the semantics the layers above rely on: a read-only file
 // (FILE_ATTRIBUTE_READONLY) cannot be opened for writing, deleted or replaced; an open without
-// sharing keeps every other open out; names compare case-insensitively.
+// sharing keeps every other open out; names compare case-insensitively. Wine running as root lets
+// root write and replace a read-only file, so that rule is also checked here before a write.
 // Every public operation first passes the fault-injection hook.
 #include <windows.h>
 
@@ -65,10 +66,21 @@ std::unique_ptr<File> openWithoutSharing(const std::string& path, DWORD access, 
 
 DWORD attributesOf(const std::string& path) { return GetFileAttributesW(win32::toWide(path).c_str()); }
 
+// A read-only file stops every write, as Windows stops every user at it.
+bool isReadOnlyFile(const std::string& path) {
+  const DWORD attributes = attributesOf(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
+      (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return false;
+  }
+  SetLastError(ERROR_ACCESS_DENIED);
+  return true;
+}
+
 }  // namespace
 
 std::unique_ptr<File> createFileForWriting(const std::string& path) {
-  if (!admitFileOperation()) return nullptr;
+  if (!admitFileOperation() || isReadOnlyFile(path)) return nullptr;
   return openWithoutSharing(path, GENERIC_WRITE, CREATE_ALWAYS);
 }
 
@@ -99,17 +111,17 @@ bool createDirectory(const std::string& path) {
 }
 
 bool deleteFile(const std::string& path) {
-  if (!admitFileOperation()) return false;
+  if (!admitFileOperation() || isReadOnlyFile(path)) return false;
   return DeleteFileW(win32::toWide(path).c_str()) != FALSE;
 }
 
 bool copyFile(const std::string& from, const std::string& to, bool failIfExists) {
-  if (!admitFileOperation()) return false;
+  if (!admitFileOperation() || isReadOnlyFile(to)) return false;
   return CopyFileW(win32::toWide(from).c_str(), win32::toWide(to).c_str(), failIfExists ? TRUE : FALSE) != FALSE;
 }
 
 bool moveFileReplacing(const std::string& from, const std::string& to) {
-  if (!admitFileOperation()) return false;
+  if (!admitFileOperation() || isReadOnlyFile(to)) return false;
   return MoveFileExW(win32::toWide(from).c_str(), win32::toWide(to).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }

@@ -1,0 +1,180 @@
+#!/bin/bash
+# End-to-end test of the Windows installer under Wine:
+#   wine-e2e.sh SETUP_EXE NATIVE_BUILD_DIR
+# In a fresh Wine prefix (a temporary folder; a copy of $NEXLUME_WINE_TEMPLATE when that names an
+# already booted prefix, else booted here) the host is registered with `wine reg add ... /reg:32`,
+# as its 32-bit installer would have done. NexlumeQ7Setup.exe then runs twice (a fresh install, then
+# merges), and its progress lines are read from Wine's debugger channel (WINEDEBUG=+debugstr).
+# The POSIX build (NATIVE_BUILD_DIR/app/nexlume-q7-setup) runs the same way on a copy of the same
+# prefix: both must print the same lines, leave identical plain files and descriptions that are
+# equal as documents (dsrtool dump of both gives the same record).
+set -uo pipefail
+
+if [[ $# -ne 2 ]]; then
+  echo "usage: $0 SETUP_EXE NATIVE_BUILD_DIR" >&2
+  exit 2
+fi
+setup_exe=$(realpath "$1")
+native_setup=$(realpath "$2/app/nexlume-q7-setup")
+dsrtool=$(realpath "$2/tools/dsrtool/dsrtool")
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/nexlume-wine-e2e.XXXXXX")
+export WINEPREFIX="$work/prefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="  # no runtime installers in a test prefix
+cleanup() {
+  wineserver -k >/dev/null 2>&1
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+passed=0
+failed=0
+# check DESCRIPTION COMMAND...: one named check, counted.
+check() {
+  local description=$1
+  shift
+  if "$@"; then
+    passed=$((passed + 1))
+    echo "ok: $description"
+  else
+    failed=$((failed + 1))
+    echo "FAILED: $description"
+  fi
+}
+
+host_key='HKLM\Software\Tarvel\Tarvel Tessaprint Dual'
+install_path='C:\Program Files (x86)\Tarvel\Tarvel Tessaprint Dual\'
+install_folder_of() { echo "$1/drive_c/Program Files (x86)/Tarvel/Tarvel Tessaprint Dual"; }
+
+# The progress lines on Wine's debugger channel, unescaped, one per line with their CR LF.
+# A line that Wine cut short ends in "..." after the quote and is kept as it was, so it fails.
+debug_lines() {
+  perl -ne '
+    next unless /:OutputDebugStringA "(.*)"(\.\.\.)?$/;
+    my ($text, $cut) = ($1, $2);
+    if ($cut) { print "CUT: $text\n"; next; }
+    $text =~ s/\\(x([0-9a-fA-F]{2})|.)/defined $2 ? chr(hex $2) : ($1 eq "r" ? "\r" : $1 eq "n" ? "\n" : $1 eq "t" ? "\t" : $1)/ge;
+    print $text;' "$1"
+}
+
+# Runs the Windows installer; its lines go to $1, its exit status to $1.status.
+run_windows() {
+  WINEDEBUG=-all,+debugstr wine "$setup_exe" >/dev/null 2>"$1.debug" </dev/null
+  echo $? >"$1.status"
+  debug_lines "$1.debug" >"$1"
+}
+
+# Runs the POSIX build on the prefix $1; lines to $2, exit status to $2.status.
+run_posix() {
+  "$native_setup" --prefix "$1" 2>"$2" >/dev/null </dev/null
+  echo $? >"$2.status"
+}
+
+status_is() { [[ $(cat "$1.status") == "$2" ]]; }
+line_count_is() { [[ $(grep -c $'\r$' "$1") == "$2" ]]; }
+
+# Lines [01] to [52], each a success, ending in CR LF; `suffix` is what the description paths end
+# in (".dsr" on a fresh install, ".dsr.tmp" when they were merged).
+numbered_successes() {
+  local file=$1 suffix=$2 n=0 line
+  while IFS= read -r line; do
+    n=$((n + 1))
+    local number
+    printf -v number '%02d' "$n"
+    [[ $line == "[$number] C:\\"*" Bytes ) successfly updated!"$'\r' ]] || { echo "  unexpected line: $line"; return 1; }
+    [[ $line != *.dsr" ("* && $line != *.dsr.tmp" ("* ]] || [[ $line == *"$suffix ("* ]] || { echo "  unexpected line: $line"; return 1; }
+  done <"$file"
+  [[ $n -eq 52 ]]
+}
+
+# Every embedded file of resources/files.tsv, byte for byte, in the installed tree $1;
+# `descriptions` says whether the .dsr files are compared too (not after a merge).
+installed_files_match() {
+  local folder=$1 descriptions=$2 id relative
+  while IFS=$'\t' read -r id relative; do
+    [[ -z $id || $id == \#* ]] && continue
+    [[ $descriptions == no && $relative == *.dsr ]] && continue
+    cmp -s "$root/resources/$relative" "$folder/$relative" || { echo "  differs: $relative"; return 1; }
+  done <"$root/resources/files.tsv"
+}
+
+# The same plain files in both trees, byte for byte, and descriptions that dsrtool reads as the same
+# record; nothing else in either tree.
+trees_agree() {
+  local windows=$1 posix=$2 relative
+  diff <(cd "$windows" && find . -type f | sort) <(cd "$posix" && find . -type f | sort) || return 1
+  while IFS= read -r relative; do
+    if [[ $relative == *.dsr ]]; then
+      "$dsrtool" dump "$windows/$relative" >"$work/windows.json" &&
+        "$dsrtool" dump "$posix/$relative" >"$work/posix.json" &&
+        cmp -s "$work/windows.json" "$work/posix.json" ||
+        { echo "  descriptions differ as documents: $relative"; return 1; }
+    else
+      cmp -s "$windows/$relative" "$posix/$relative" || { echo "  differs: $relative"; return 1; }
+    fi
+  done < <(cd "$windows" && find . -type f | sort)
+}
+
+descriptions_read() {
+  local file
+  for file in "$1/Tessaprint/Device/"*.dsr; do
+    "$dsrtool" check "$file" >/dev/null || { echo "  does not read: $file"; return 1; }
+  done
+}
+
+no_scratch_files() { [[ -z $(find "$1" -name '*.tmp' -o -name '*.out') ]]; }
+
+echo "=== Wine prefix"
+if [[ -n ${NEXLUME_WINE_TEMPLATE:-} && -f ${NEXLUME_WINE_TEMPLATE}/system.reg ]]; then
+  cp -a "$NEXLUME_WINE_TEMPLATE" "$WINEPREFIX"
+else
+  wineboot --init >/dev/null 2>&1
+  wineserver -w
+fi
+
+echo "=== no host registered"
+run_windows "$work/unregistered"
+check "exit status 3 without a registered host" status_is "$work/unregistered" 3
+check "no progress line without a registered host" line_count_is "$work/unregistered" 0
+
+echo "=== host registration (32-bit view)"
+wine reg add "$host_key" /v Version /t REG_SZ /d 8.2.1 /f /reg:32 >/dev/null 2>&1
+wine reg add "$host_key\\User" /v InkConfig /t REG_SZ /d "DURA-UV4 CMYK" /f /reg:32 >/dev/null 2>&1
+wine reg add "$host_key\\User" /v Language /t REG_SZ /d English /f /reg:32 >/dev/null 2>&1
+wine reg add "$host_key\\User" /v Model /t REG_SZ /d "Nexlume Q7" /f /reg:32 >/dev/null 2>&1
+wine reg add "$host_key\\Installer" /v CompanyName /t REG_SZ /d "Tarvel Imaging" /f /reg:32 >/dev/null 2>&1
+wine reg add "$host_key\\Installer" /v InstallPath /t REG_SZ /d "$install_path" /f /reg:32 >/dev/null 2>&1
+wineserver -w  # the registry is on disk from here on, for the POSIX build too
+windows_folder=$(install_folder_of "$WINEPREFIX")
+mkdir -p "$windows_folder/Tessaprint/Device" "$windows_folder/Profiles"
+cp -a "$WINEPREFIX" "$work/posix-prefix"
+posix_folder=$(install_folder_of "$work/posix-prefix")
+
+for round in 1 2; do
+  if [[ $round == 1 ]]; then
+    echo "=== fresh install"
+    suffix=.dsr
+  else
+    echo "=== second run: the descriptions are merged"
+    suffix=.dsr.tmp
+  fi
+  run_windows "$work/windows-$round"
+  run_posix "$work/posix-prefix" "$work/posix-$round"
+  check "run $round: exit status 0" status_is "$work/windows-$round" 0
+  check "run $round: 52 numbered success lines on the debugger channel" numbered_successes "$work/windows-$round" "$suffix"
+  check "run $round: the same lines as the POSIX build" cmp -s "$work/windows-$round" "$work/posix-$round"
+  check "run $round: the POSIX build succeeded too" status_is "$work/posix-$round" 0
+  if [[ $round == 1 ]]; then
+    check "run 1: all 52 files byte for byte" installed_files_match "$windows_folder" yes
+  else
+    check "run 2: plain files byte for byte" installed_files_match "$windows_folder" no
+    check "run 2: no .tmp or .out file left" no_scratch_files "$windows_folder"
+    check "run 2: the merged descriptions read" descriptions_read "$windows_folder"
+  fi
+  check "run $round: the same installed tree as the POSIX build" trees_agree "$windows_folder" "$posix_folder"
+done
+
+echo "$passed passed, $failed failed"
+[[ $failed -eq 0 ]]
