@@ -70,9 +70,10 @@ void decodeOutputTable(std::string_view text, OutputTable& table) {
 
   const double first = std::trunc(x[0]);
   const double last = std::trunc(x[n - 1]);
+  std::size_t k = 0;  // the first knot with x[k] >= w; w only grows with h, so k only moves forward
   for (std::size_t h = 0; h < kOutputTableSize; ++h) {
     const double w = std::clamp(std::trunc(65535.0 * static_cast<double>(h) / 4095.0), first, last);
-    const std::size_t k = static_cast<std::size_t>(std::lower_bound(x.begin(), x.end(), w) - x.begin());
+    while (x[k] < w) ++k;
     const std::size_t lo = k == 0 ? 0 : k - 1;
     const std::size_t hi = lo + 1;
     const double step = x[hi] - x[lo];
