@@ -6,6 +6,7 @@
 #include "app/HostLookup.h"
 #include "app/InstallPlan.h"
 #include "app/UpdateMerge.h"
+#include "app/Verbose.h"
 #include "platform/FileSystem.h"
 #include "platform/Resources.h"
 
@@ -65,11 +66,30 @@ void CNexlumeQ7App::runPlan(const std::string& installPath) {
 }
 
 bool CNexlumeQ7App::writeOrMergeDescription(const std::string& targetPath, int resourceId) {
-  bool merge = false;
-  if (std::unique_ptr<platform::File> installed = platform::openFileForReading(targetPath)) {
-    std::array<std::uint8_t, kMergeProbeSize> scratch;
-    std::optional<std::size_t> read = installed->read(scratch.data(), scratch.size());
-    merge = read && *read == kMergeProbeSize;
-  }  // closed here, before the file is merged or replaced
-  return merge ? MergeDeviceSeriesFile(targetPath, resourceId) : ExtractResourceToFile(targetPath, resourceId);
+  switch (ProbeInstalledDescription(targetPath)) {
+    case InstalledDescription::Merge:
+      return MergeDeviceSeriesFile(targetPath, resourceId);
+    case InstalledDescription::Absent:
+    case InstalledDescription::Short:
+      // Never half written under the description's name, whenever the process ends.
+      return ExtractResourceToFileReplacing(targetPath, resourceId);
+    case InstalledDescription::Unreadable:
+      break;
+  }
+  // Writing over a file that could not be examined could lose the user's media.
+  verboseLine("kept " + targetPath + " unchanged: the installed description cannot be opened or read");
+  return false;
+}
+
+InstalledDescription ProbeInstalledDescription(const std::string& targetPath) {
+  std::unique_ptr<platform::File> installed = platform::openFileForReading(targetPath);
+  if (!installed) return platform::pathExists(targetPath) ? InstalledDescription::Unreadable : InstalledDescription::Absent;
+  std::array<std::uint8_t, kMergeProbeSize> scratch;
+  std::optional<std::size_t> read = installed->read(scratch.data(), scratch.size());
+  if (!read) return InstalledDescription::Unreadable;
+  return *read == kMergeProbeSize ? InstalledDescription::Merge : InstalledDescription::Short;
+}  // the file is closed before it is merged or replaced
+
+bool InstalledDescriptionIsMerged(const std::string& targetPath) {
+  return ProbeInstalledDescription(targetPath) == InstalledDescription::Merge;
 }

@@ -4,6 +4,22 @@
 
 #include "app/WinApp.h"
 
+// What the probe of an installed description found.
+enum class InstalledDescription {
+  Absent,      // nothing at the path: the new description is written
+  Short,       // it opened and one read from its start gave fewer than 1024 bytes: it is replaced
+  Merge,       // one read from its start gave exactly 1024 bytes: it is merged
+  Unreadable,  // something is there that could not be opened or read (held open by another
+               // process, no access, an I/O error): it may hold the user's media, so it is kept
+};
+
+// The write-or-merge decision's probe: opens the file at `targetPath` (read only, no sharing) and
+// reads up to 1024 bytes from its start in one read.
+InstalledDescription ProbeInstalledDescription(const std::string& targetPath);
+
+// True when the probe says Merge.
+bool InstalledDescriptionIsMerged(const std::string& targetPath);
+
 class CNexlumeQ7App : public CWinApp {
  public:
   enum class RunOutcome {
@@ -25,7 +41,7 @@ class CNexlumeQ7App : public CWinApp {
 
  private:
   void runPlan(const std::string& installPath);
-  // Merges an installed description that delivers exactly 1024 bytes to one read, else writes it.
+  // Merges, writes or keeps one description as its probe says; true when it was merged or written.
   bool writeOrMergeDescription(const std::string& targetPath, int resourceId);
 
   RunOutcome outcome_ = RunOutcome::NotRun;

@@ -1,0 +1,31 @@
+#!/bin/bash
+# Installs what the build needs, builds the installer, and runs it twice on a copy of the demo
+# host of examples/: a fresh install, then an update. Shows the progress lines and the tree.
+set -uo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build="$root/build-demo"
+
+"$root/scripts/install-packages.sh" || exit 1
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DNEXLUME_TESTS=OFF >/dev/null || exit 1
+cmake --build "$build" -j"$(nproc)" --target nexlume-q7-setup >/dev/null || exit 1
+
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/nexlume-demo.XXXXXX")
+prefix="$scratch/wine-prefix"
+cp -a "$root/examples/wine-prefix" "$prefix"
+host="$prefix/drive_c/Program Files (x86)/Tarvel/Tarvel Tessaprint Dual"
+
+run() {
+  echo
+  echo "=== $1: nexlume-q7-setup --prefix $prefix --verbose"
+  "$build/app/nexlume-q7-setup" --prefix "$prefix" --verbose 2>&1 | tr -d '\r'
+  echo "=== exit status ${PIPESTATUS[0]}"
+}
+
+run "First run (fresh install)"
+run "Second run (update)"
+
+echo
+echo "=== Installed tree below $host"
+(cd "$host" && find . -type f -printf '%10s  %P\n' | sort -k2)
+echo
+echo "The demo prefix stays in $scratch"

@@ -1,0 +1,25 @@
+#!/bin/bash
+# Installs what the build needs, then builds and runs every test twice: a normal build and an
+# AddressSanitizer + UndefinedBehaviorSanitizer build, both with warnings as errors.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+jobs=$(nproc)
+
+"$root/scripts/install-packages.sh"
+
+status=0
+for variant in test asan; do
+  build="$root/build-$variant"
+  options=(-DCMAKE_BUILD_TYPE=Debug -DNEXLUME_WERROR=ON)
+  if [[ $variant == asan ]]; then
+    options+=(-DNEXLUME_SANITIZE=ON)
+  fi
+  echo "=== $variant build"
+  cmake -S "$root" -B "$build" "${options[@]}"
+  cmake --build "$build" -j"$jobs"
+  echo "=== $variant tests"
+  if ! (cd "$build" && ctest --output-on-failure -j"$jobs"); then
+    status=1
+  fi
+done
+exit $status

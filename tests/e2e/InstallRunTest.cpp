@@ -1,0 +1,309 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "E2eSupport.h"
+
+namespace {
+
+using e2e::plannedFiles;
+using e2e::runSetup;
+using testfiles::readFile;
+
+const std::string kMachineHeader = "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n\n";
+const std::string kUserHeader = "WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n\n";
+const std::string kMachineHost = "[Software\\\\Wow6432Node\\\\Tarvel\\\\Tarvel Tessaprint Dual";
+const std::string kUserHost = "[Software\\\\Tarvel\\\\Tarvel Tessaprint Dual";
+// The host's folder as Windows names it, escaped for a registry file, and where it is on disk.
+const std::string kInstallPathValue = "\"C:\\\\Tarvel\\\\Tessaprint Dual\\\\\"";
+const std::string kInstallPathShown = "C:\\Tarvel\\Tessaprint Dual\\";
+
+std::string userSettings(const std::string& hostKey) {
+  return hostKey + "\\\\User]\n\"InkConfig\"=\"DURA-UV4 CMYK\"\n\"Language\"=\"English\"\n\"Model\"=\"Nexlume Q7\"\n";
+}
+std::string installation(const std::string& hostKey, const std::string& installPath = kInstallPathValue) {
+  return hostKey + "\\\\Installer]\n\"CompanyName\"=\"Tarvel Imaging\"\n\"InstallPath\"=" + installPath + "\n";
+}
+std::string machineHost(const std::string& installPath = kInstallPathValue) {
+  return userSettings(kMachineHost) + installation(kMachineHost, installPath);
+}
+
+// A Wine-style prefix with the host's folders: drive_c/Tarvel/Tessaprint Dual/{Tessaprint/Device,Profiles}.
+class HostPrefix {
+ public:
+  explicit HostPrefix(const std::string& machineSections, const std::string& userSections = "", bool profilesFolder = true) {
+    testfiles::writeFile(folder_ / "system.reg", kMachineHeader + machineSections);
+    testfiles::writeFile(folder_ / "user.reg", kUserHeader + userSections);
+    std::filesystem::create_directories(folder_ / "dosdevices");
+    std::filesystem::create_symlink("../drive_c", folder_ / "dosdevices/c:");
+    std::filesystem::create_directories(host("Tessaprint/Device"));
+    if (profilesFolder) std::filesystem::create_directories(host("Profiles"));
+  }
+  std::string path() const { return folder_.path(); }
+  std::string host(const std::string& relative = "") const { return folder_ / ("drive_c/Tarvel/Tessaprint Dual/" + relative); }
+  std::string file(const std::string& windowsRelative) const { return host(e2e::nativeRelative(windowsRelative)); }
+  // Every file and folder below drive_c with its size: to see that nothing was written.
+  std::set<std::string> snapshot() const {
+    std::set<std::string> entries;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder_ / "drive_c"))
+      entries.insert(entry.path().string() + (entry.is_regular_file() ? ":" + std::to_string(entry.file_size()) : "/"));
+    return entries;
+  }
+  e2e::RunResult run(std::vector<std::string> extra = {}, std::vector<std::string> environment = {}) const {
+    extra.insert(extra.begin(), {"--prefix", path()});
+    return runSetup(extra, environment);
+  }
+
+ private:
+  testfiles::TempFolder folder_;
+};
+
+std::string successLine(int number, const std::string& path, std::size_t size) {
+  char head[16];
+  std::snprintf(head, sizeof head, "[%02d] ", number);
+  return head + path + " ( " + std::to_string(size) + " Bytes ) successfly updated!\r";
+}
+std::string cannotOpenLine(int number, const std::string& path) {
+  char head[16];
+  std::snprintf(head, sizeof head, "[%02d] ", number);
+  return head + path + " error: file cannot opened.\r";
+}
+
+// Every planned file is on disk, byte for byte its source under resources/.
+void expectAllInstalled(const HostPrefix& prefix) {
+  for (const auto& planned : plannedFiles()) {
+    std::string source = readFile(planned.sourcePath);
+    ASSERT_FALSE(source.empty()) << planned.sourcePath;
+    EXPECT_TRUE(readFile(prefix.file(planned.relativePath)) == source) << planned.relativePath;
+  }
+}
+
+TEST(InstallRun, AFreshHostGetsEveryFileOfThePlanInOrder) {
+  HostPrefix prefix(machineHost());
+  e2e::RunResult result = prefix.run();
+  EXPECT_EQ(result.exitStatus, 0);
+  auto planned = plannedFiles();
+  ASSERT_EQ(planned.size(), 52u);
+  ASSERT_EQ(result.lines.size(), 52u);
+  for (std::size_t i = 0; i < planned.size(); ++i) {
+    std::size_t size = std::filesystem::file_size(planned[i].sourcePath);
+    EXPECT_EQ(result.lines[i], successLine(static_cast<int>(i + 1), kInstallPathShown + planned[i].relativePath, size));
+  }
+  expectAllInstalled(prefix);
+}
+
+TEST(InstallRun, ASecondRunWritesThePlainFilesAgainUnchanged) {
+  HostPrefix prefix(machineHost());
+  e2e::RunResult first = prefix.run();
+  ASSERT_EQ(first.exitStatus, 0);
+  e2e::RunResult second = prefix.run();
+  EXPECT_EQ(second.exitStatus, 0);
+  // Steps 1 to 47 (44 files) are plain writes in both runs; the descriptions follow.
+  ASSERT_GE(second.lines.size(), 52u);
+  for (std::size_t i = 0; i < 44; ++i) EXPECT_EQ(second.lines[i], first.lines[i]);
+  auto planned = plannedFiles();
+  for (std::size_t i = 0; i < 44; ++i) EXPECT_TRUE(readFile(prefix.file(planned[i].relativePath)) == readFile(planned[i].sourcePath));
+}
+
+TEST(InstallRun, TheDemoHostOfTheExamplesInstalls) {
+  testfiles::TempFolder scratch;
+  const std::string prefix = scratch / "wine-prefix";
+  std::filesystem::copy(std::string(NEXLUME_SOURCE_DIR) + "/examples/wine-prefix", prefix,
+                        std::filesystem::copy_options::recursive | std::filesystem::copy_options::copy_symlinks);
+  e2e::RunResult result = runSetup({"--prefix", prefix});
+  EXPECT_EQ(result.exitStatus, 0);
+  EXPECT_EQ(result.lines.size(), 52u);
+}
+
+TEST(InstallRun, WithoutAUsableHostNothingIsWrittenAndTheStatusIs3) {
+  const struct {
+    const char* what;
+    std::string machine, user;
+    std::string expectedReason;
+  } cases[] = {
+      {"user settings key missing", installation(kMachineHost), "", "\\User is missing"},
+      {"host under neither root", "[Software\\\\Other]\n", "[Software\\\\Other]\n", "neither"},
+      {"product key under both roots, User only under HKCU", installation(kMachineHost),
+       userSettings(kUserHost) + installation(kUserHost), "HKEY_LOCAL_MACHINE\\Software\\Tarvel\\Tarvel Tessaprint Dual\\User"},
+      {"InstallPath stored as REG_EXPAND_SZ", userSettings(kMachineHost) + installation(kMachineHost, "str(2):" + kInstallPathValue),
+       "", "REG_SZ"},
+      {"host in the 64-bit view only", "[Software\\\\Tarvel\\\\Tarvel Tessaprint Dual\\\\User]\n", "", "neither"},
+  };
+  for (const auto& c : cases) {
+    HostPrefix prefix(c.machine, c.user);
+    auto before = prefix.snapshot();
+    e2e::RunResult quiet = prefix.run();
+    EXPECT_EQ(quiet.exitStatus, 3) << c.what;
+    EXPECT_TRUE(quiet.lines.empty()) << c.what;  // silent without --verbose
+    e2e::RunResult verbose = prefix.run({"--verbose"});
+    EXPECT_EQ(verbose.exitStatus, 3) << c.what;
+    ASSERT_EQ(verbose.lines.size(), 1u) << c.what;
+    EXPECT_NE(verbose.lines[0].find("host not found"), std::string::npos) << verbose.lines[0];
+    EXPECT_NE(verbose.lines[0].find(c.expectedReason), std::string::npos) << verbose.lines[0];
+    EXPECT_EQ(prefix.snapshot(), before) << c.what;
+  }
+}
+
+TEST(InstallRun, BrokenRegistryFilesEndWithStatus3) {
+  const struct {
+    const char* what;
+    std::string systemReg;  // empty: no file at all
+  } cases[] = {
+      {"no registry files", ""},
+      {"not a Wine registry file", "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarvel]\n"},
+      {"binary garbage", std::string("\0\xff\xfe[\\\\\"=hex(", 13)},
+      {"cut in the middle of the host key", (kMachineHeader + machineHost()).substr(0, kMachineHeader.size() + 90)},
+  };
+  for (const auto& c : cases) {
+    HostPrefix prefix("");
+    std::filesystem::remove(prefix.path() + "/user.reg");
+    if (c.systemReg.empty()) {
+      std::filesystem::remove(prefix.path() + "/system.reg");
+    } else {
+      testfiles::writeFile(prefix.path() + "/system.reg", c.systemReg);
+    }
+    e2e::RunResult result = prefix.run({"--verbose"});
+    EXPECT_EQ(result.exitStatus, 3) << c.what;
+    ASSERT_EQ(result.lines.size(), 1u) << c.what;
+    EXPECT_NE(result.lines[0].find("user.reg is missing"), std::string::npos) << result.lines[0];
+  }
+}
+
+TEST(InstallRun, AMissingProfilesFolderFailsEveryProfileAndTheRunGoesOn) {
+  HostPrefix prefix(machineHost(), "", /*profilesFolder=*/false);
+  e2e::RunResult result = prefix.run();
+  EXPECT_EQ(result.exitStatus, 1);
+  auto planned = plannedFiles();
+  ASSERT_EQ(result.lines.size(), 52u);
+  for (std::size_t i = 0; i < planned.size(); ++i) {
+    const std::string path = kInstallPathShown + planned[i].relativePath;
+    bool profile = i >= 17 && i < 44;
+    if (profile) {
+      EXPECT_EQ(result.lines[i], cannotOpenLine(static_cast<int>(i + 1), path));
+    } else {
+      EXPECT_EQ(result.lines[i], successLine(static_cast<int>(i + 1), path, std::filesystem::file_size(planned[i].sourcePath)));
+    }
+  }
+  EXPECT_FALSE(testfiles::exists(prefix.host("Profiles")));  // only one level is ever created
+}
+
+TEST(InstallRun, PathsThatLeadNowhereFailStepByStep) {
+  const struct {
+    const char* what;
+    std::string installPathValue;
+    std::string shown;
+  } cases[] = {
+      {"InstallPath without its trailing backslash", "\"C:\\\\Tarvel\\\\Tessaprint Dual\"", "C:\\Tarvel\\Tessaprint Dual"},
+      {"a UNC InstallPath", "\"\\\\\\\\server\\\\share\\\\\"", "\\\\server\\share\\"},
+      {"a relative InstallPath", "\"Tarvel\\\\\"", "Tarvel\\"},
+      {"a drive that is not mapped", "\"Q:\\\\Tarvel\\\\\"", "Q:\\Tarvel\\"},
+  };
+  for (const auto& c : cases) {
+    HostPrefix prefix(machineHost(c.installPathValue));
+    auto before = prefix.snapshot();
+    e2e::RunResult result = prefix.run();
+    EXPECT_EQ(result.exitStatus, 1) << c.what;
+    auto planned = plannedFiles();
+    ASSERT_EQ(result.lines.size(), 52u) << c.what;
+    for (std::size_t i = 0; i < planned.size(); ++i)
+      EXPECT_EQ(result.lines[i], cannotOpenLine(static_cast<int>(i + 1), c.shown + planned[i].relativePath)) << c.what;
+    EXPECT_EQ(prefix.snapshot(), before) << c.what;
+  }
+}
+
+TEST(InstallRun, ADriveLinkThatPointsNowhereFailsStepByStep) {
+  HostPrefix prefix(machineHost());
+  std::filesystem::remove(prefix.path() + "/dosdevices/c:");
+  std::filesystem::create_symlink("../no-such-drive", prefix.path() + "/dosdevices/c:");
+  e2e::RunResult result = prefix.run();
+  EXPECT_EQ(result.exitStatus, 1);
+  ASSERT_EQ(result.lines.size(), 52u);
+  for (const std::string& line : result.lines) EXPECT_NE(line.find("error: file cannot opened."), std::string::npos) << line;
+}
+
+TEST(InstallRun, AnInstalledDescriptionShorterThan1024BytesIsReplaced) {
+  HostPrefix prefix(machineHost());
+  const std::string installed = prefix.host("Tessaprint/Device/Nexlume Q7 D4.dsr");
+  testfiles::writeFile(installed, std::string(1023, ' '));
+  e2e::RunResult result = prefix.run();
+  EXPECT_EQ(result.exitStatus, 0);
+  ASSERT_EQ(result.lines.size(), 52u);
+  EXPECT_TRUE(readFile(installed) == readFile(std::string(NEXLUME_SOURCE_DIR) + "/resources/Tessaprint/Device/Nexlume Q7 D4.dsr"));
+}
+
+TEST(InstallRun, ExistingFoldersAndFilesAreFoundIgnoringCase) {
+  HostPrefix prefix(machineHost("\"c:\\\\TARVEL\\\\tessaprint dual\\\\\""));
+  e2e::RunResult result = prefix.run();
+  EXPECT_EQ(result.exitStatus, 0);
+  expectAllInstalled(prefix);
+  EXPECT_FALSE(testfiles::exists(prefix.path() + "/drive_c/TARVEL"));
+}
+
+TEST(InstallRun, AReadOnlyFileStaysAndTheStatusSaysSo) {
+  HostPrefix prefix(machineHost());
+  const std::string bitmap = prefix.host("Tessaprint/Device/Nexlume Q7.bmp");
+  testfiles::writeFile(bitmap, "the user's own picture");
+  ASSERT_EQ(::chmod(bitmap.c_str(), 0444), 0);
+  e2e::RunResult result = prefix.run();
+  EXPECT_EQ(result.exitStatus, 1);
+  ASSERT_EQ(result.lines.size(), 52u);
+  EXPECT_EQ(result.lines[0], cannotOpenLine(1, kInstallPathShown + "Tessaprint\\Device\\Nexlume Q7.bmp"));
+  EXPECT_EQ(readFile(bitmap), "the user's own picture");
+}
+
+TEST(CommandLine, UsageVersionAndPrefixSources) {
+  EXPECT_EQ(runSetup({"--bogus"}).exitStatus, 2);
+  EXPECT_EQ(runSetup({"--prefix"}).exitStatus, 2);
+  EXPECT_EQ(runSetup({"extra"}).exitStatus, 2);
+  e2e::RunResult help = runSetup({"--help"});
+  EXPECT_EQ(help.exitStatus, 0);
+  EXPECT_NE(help.stdoutText.find("usage: nexlume-q7-setup [--prefix DIR] [--verbose] [--help] [--version]"), std::string::npos);
+  e2e::RunResult version = runSetup({"--version"});
+  EXPECT_EQ(version.exitStatus, 0);
+  EXPECT_EQ(version.stdoutText.rfind("nexlume-q7-setup ", 0), 0u);
+
+  // Without --prefix: $WINEPREFIX, else $HOME/.wine.
+  HostPrefix prefix(machineHost());
+  EXPECT_EQ(runSetup({}, {"WINEPREFIX=" + prefix.path()}).exitStatus, 0);
+  testfiles::TempFolder home;
+  std::filesystem::create_symlink(prefix.path(), home / ".wine");
+  EXPECT_EQ(runSetup({}, {"WINEPREFIX=", "HOME=" + home.path()}).exitStatus, 0);
+  EXPECT_EQ(runSetup({}, {"WINEPREFIX=", "HOME=" + (home / "nowhere")}).exitStatus, 3);
+}
+
+// Every file-system operation of a fresh run, made to fail one at a time: the run never crashes,
+// never leaves a half-written file, and its status tells whether every file arrived.
+TEST(FaultInjection, AnyFailedOperationLeavesCompleteFilesOrNoneAndIsReported) {
+  int operations = 0;
+  {
+    HostPrefix prefix(machineHost());
+    testfiles::TempFolder scratch;
+    ASSERT_EQ(prefix.run({}, {"NEXLUME_FAULT_COUNT=" + (scratch / "count")}).exitStatus, 0);
+    operations = std::stoi(readFile(scratch / "count"));
+  }
+  ASSERT_GT(operations, 104);  // at least a create and a write per file
+  auto planned = plannedFiles();
+  std::vector<std::string> sources;
+  for (const auto& file : planned) sources.push_back(readFile(file.sourcePath));
+  for (int k = 1; k <= operations; ++k) {
+    HostPrefix prefix(machineHost());
+    e2e::RunResult result = prefix.run({}, {"NEXLUME_FAULT_AT=" + std::to_string(k)});
+    ASSERT_TRUE(result.exitStatus == 0 || result.exitStatus == 1) << "k=" << k << " status " << result.exitStatus;
+    bool allThere = true;
+    for (std::size_t i = 0; i < planned.size(); ++i) {
+      std::string installed = prefix.file(planned[i].relativePath);
+      if (!testfiles::exists(installed)) {
+        allThere = false;
+        continue;
+      }
+      EXPECT_TRUE(readFile(installed) == sources[i]) << "k=" << k << " " << planned[i].relativePath;
+    }
+    EXPECT_EQ(result.exitStatus, allThere ? 0 : 1) << "k=" << k;
+  }
+}
+
+}  // namespace

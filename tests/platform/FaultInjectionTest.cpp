@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "platform/FaultInjection.h"
+#include "platform/FileSystem.h"
+#include "tests/support/TestFiles.h"
+
+namespace {
+
+class FaultInjection : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    ::unsetenv("NEXLUME_FAULT_AT");
+    platform::resetFaultInjectionForTesting();
+  }
+  void inject(const char* spec) {
+    ::setenv("NEXLUME_FAULT_AT", spec, 1);
+    platform::resetFaultInjectionForTesting();
+  }
+  testfiles::TempFolder folder_;
+};
+
+TEST_F(FaultInjection, EveryFileOperationIsCountedOnce) {
+  inject("");
+  const std::string path = folder_ / "x.txt";
+  auto file = platform::createFileForWriting(path);  // 1
+  ASSERT_TRUE(file);
+  file->write("abc", 3);                              // 2
+  file->flush();                                      // 3
+  file.reset();
+  platform::pathExists(path);                         // 4
+  platform::fileExists(path);                         // 5
+  platform::readWholeFile(path);                      // 6
+  platform::copyFile(path, folder_ / "y.txt", false); // 7
+  platform::moveFileReplacing(folder_ / "y.txt", folder_ / "z.txt");  // 8
+  platform::deleteFile(folder_ / "z.txt");            // 9
+  EXPECT_EQ(platform::fileOperationCount(), 9);
+}
+
+TEST_F(FaultInjection, TheChosenOperationFailsAsAnIoErrorAndNothingElse) {
+  for (const char* spec : {"2", "2:fail"}) {
+    inject(spec);
+    const std::string path = folder_ / "x.txt";
+    auto file = platform::createFileForWriting(path);
+    ASSERT_TRUE(file) << spec;
+    EXPECT_FALSE(file->write("abc", 3).has_value()) << spec;  // the second operation
+    EXPECT_EQ(file->write("abc", 3), std::optional<std::size_t>(3)) << spec;
+    file.reset();
+    EXPECT_EQ(testfiles::readFile(path), "abc") << spec;
+  }
+}
+
+TEST_F(FaultInjection, AFailedOpenTouchesNothing) {
+  testfiles::writeFile(folder_ / "x.txt", "installed");
+  inject("1");
+  EXPECT_FALSE(platform::createFileForWriting(folder_ / "x.txt"));
+  EXPECT_EQ(testfiles::readFile(folder_ / "x.txt"), "installed");
+}
+
+TEST_F(FaultInjection, UnusableSpecificationsInjectNothing) {
+  for (const char* spec : {"0", "-3", "x", "2:later", "1:"}) {
+    inject(spec);
+    EXPECT_TRUE(platform::createFileForWriting(folder_ / "x.txt")) << spec;
+  }
+}
+
+TEST_F(FaultInjection, ExitEndsTheProcessJustBeforeTheOperation) {
+  const std::string path = folder_ / "never.txt";
+  EXPECT_EXIT(
+      {
+        inject("1:exit");
+        platform::createFileForWriting(path);
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(99), "");
+  EXPECT_FALSE(testfiles::exists(path));
+}
+
+}  // namespace
