@@ -7,6 +7,7 @@
 // the saved text leave it out.
 #include <pugixml.hpp>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <new>
@@ -111,14 +112,22 @@ void requireNoZeroByte(std::string_view text) {
   if (text.find('\0') != std::string_view::npos) throw Error(kFailed, "text with a zero byte");
 }
 
-void appendTextDescendants(const pugi::xml_node& node, std::string& out) {
-  for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
-    const pugi::xml_node_type type = child.type();
-    if (type == pugi::node_pcdata || type == pugi::node_cdata) {
-      out += child.value();
-    } else if (type == pugi::node_element) {
-      appendTextDescendants(child, out);
+// Walks the descendants in document order without recursion, so that no nesting depth can
+// exhaust the stack.
+void appendTextDescendants(const pugi::xml_node& top, std::string& out) {
+  pugi::xml_node node = top.first_child();
+  while (node) {
+    const pugi::xml_node_type type = node.type();
+    if (type == pugi::node_pcdata || type == pugi::node_cdata) out += node.value();
+    if (type == pugi::node_element && node.first_child()) {
+      node = node.first_child();
+      continue;
     }
+    while (!node.next_sibling()) {
+      node = node.parent();
+      if (node == top) return;
+    }
+    node = node.next_sibling();
   }
 }
 
@@ -382,11 +391,131 @@ bool Document::loadRejectedContent() const { return impl_ && impl_->rejectedCont
 
 namespace {
 
-class StringWriter : public pugi::xml_writer {
- public:
-  void write(const void* data, std::size_t size) override { text.append(static_cast<const char*>(data), size); }
-  std::string text;
-};
+// The saved text: two spaces of indentation per level, up to kMaxIndentLevels levels, so that no
+// nesting depth makes the text grow beyond a fixed factor; a text stays inline with its element.
+constexpr unsigned kMaxIndentLevels = 32;
+
+void writeEscaped(std::string& out, const char* text, bool attribute) {
+  for (const char* p = text; *p != '\0'; ++p) {
+    switch (*p) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += attribute ? ">" : "&gt;"; break;
+      case '"': out += attribute ? "&quot;" : "\""; break;
+      // A carriage return as a reference survives reading, which turns a raw one into a line feed;
+      // in an attribute, tabs and line feeds too (reading turns raw ones into spaces).
+      case '\r': out += "&#13;"; break;
+      case '\n': out += attribute ? "&#10;" : "\n"; break;
+      case '\t': out += attribute ? "&#09;" : "\t"; break;
+      // Any other control character stays raw, so the check of the saved text refuses it.
+      default: out += *p; break;
+    }
+  }
+}
+
+void writeIndent(std::string& out, unsigned depth) { out.append(2 * std::min(depth, kMaxIndentLevels), ' '); }
+
+// Everything but the start and end tags of an element.
+void writeSimpleNode(std::string& out, const pugi::xml_node& node) {
+  switch (node.type()) {
+    case pugi::node_pcdata:
+      writeEscaped(out, node.value(), false);
+      break;
+    case pugi::node_cdata:
+      out += "<![CDATA[";
+      out += node.value();
+      out += "]]>";
+      break;
+    case pugi::node_comment:
+      out += "<!--";
+      out += node.value();
+      out += "-->";
+      break;
+    case pugi::node_pi:
+      out += "<?";
+      out += node.name();
+      if (*node.value() != '\0') {
+        out += ' ';
+        out += node.value();
+      }
+      out += "?>";
+      break;
+    case pugi::node_declaration:
+      // A loaded declaration is written as the frame writes a new one, and declares UTF-8.
+      out += "<?xml ";
+      out += declarationText(node, "UTF-8");
+      out += "?>";
+      break;
+    default:
+      break;
+  }
+}
+
+void writeStartTag(std::string& out, const pugi::xml_node& element) {
+  out += '<';
+  out += element.name();
+  for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
+    out += ' ';
+    out += a.name();
+    out += "=\"";
+    writeEscaped(out, a.value(), true);
+    out += '"';
+  }
+  out += element.first_child() ? ">" : " />";
+}
+
+// One top-level node and its descendants, in document order without recursion. A line break and
+// indentation precede every node except a text and what directly follows a text.
+void writeTree(std::string& out, const pugi::xml_node& top) {
+  bool breakLine = false;
+  unsigned depth = 0;
+  pugi::xml_node node = top;
+  for (;;) {
+    const pugi::xml_node_type type = node.type();
+    if (type == pugi::node_pcdata || type == pugi::node_cdata) {
+      writeSimpleNode(out, node);
+      breakLine = false;
+    } else {
+      if (breakLine) {
+        out += '\n';
+        writeIndent(out, depth);
+      }
+      breakLine = true;
+      if (type == pugi::node_element) {
+        writeStartTag(out, node);
+        if (node.first_child()) {
+          node = node.first_child();
+          ++depth;
+          breakLine = true;
+          continue;
+        }
+      } else {
+        writeSimpleNode(out, node);
+      }
+    }
+    // On to the next node, closing the elements left behind.
+    for (;;) {
+      if (node == top) {
+        out += '\n';
+        return;
+      }
+      if (node.next_sibling()) {
+        node = node.next_sibling();
+        break;
+      }
+      node = node.parent();
+      --depth;
+      if (breakLine) {
+        out += '\n';
+        writeIndent(out, depth);
+      }
+      out += "</";
+      out += node.name();
+      out += '>';
+      breakLine = true;
+    }
+  }
+}
 
 }  // namespace
 
@@ -394,20 +523,9 @@ void Document::save(const std::string& path) const {
   if (!impl_) throw Error(kInvalidPointer);
   std::string text;
   try {
-    StringWriter writer;
     for (pugi::xml_node child = skipStaging(impl_->document.first_child()); child;
-         child = skipStaging(child.next_sibling())) {
-      // A loaded declaration is written as the frame writes a new one, and declares UTF-8.
-      if (child.type() == pugi::node_declaration)
-        writer.text += "<?xml " + declarationText(child, "UTF-8") + "?>\n";
-      else
-        child.print(writer, "  ", pugi::format_indent, pugi::encoding_utf8, 0);
-    }
-    text = std::move(writer.text);
-    // pugixml writes a carriage return of a text as it is, and reading turns it into a line feed; as
-    // a character reference it survives. Nothing else in the text holds one.
-    for (std::size_t at = text.find('\r'); at != std::string::npos; at = text.find('\r', at + 5))
-      text.replace(at, 1, "&#13;");
+         child = skipStaging(child.next_sibling()))
+      writeTree(text, child);
   } catch (const std::bad_alloc&) {
     throw Error(kOutOfMemory);
   }

@@ -12,10 +12,9 @@ namespace xmlsource {
 
 namespace {
 
-// The character check runs over every byte of a document before pugixml parses it, so its common
-// path takes sixteen bytes at a time where the processor allows.
 // The index of the first byte at or after `from` that is neither printable ASCII nor a tab or
-// line end, or n.
+// line end, or n. The character check runs over every byte of a document before pugixml parses it,
+// so this, its common path, takes sixteen bytes at a time where the processor allows.
 std::size_t skipPlainAscii(const std::uint8_t* p, std::size_t from, std::size_t n) {
   std::size_t i = from;
 #if defined(__SSE2__)

@@ -159,6 +159,22 @@ TEST(DomValue, ConcatenatesTextAndCDataUntrimmed) {
   }
 }
 
+TEST(DomValue, ADeeplyNestedDocumentLoadsReadsAndSaves) {
+  xmltest::TempFolder folder;
+  constexpr int kDepth = 100000;
+  std::string text;
+  for (int i = 0; i < kDepth; ++i) text += "<a>";
+  text += "x";
+  for (int i = 0; i < kDepth; ++i) text += "</a>";
+  text += "\n";
+  const dom::Document loaded = xmltest::loadText(folder, text);
+  ASSERT_TRUE(loaded);
+  EXPECT_EQ(xmltest::rootOf(loaded).value(), "x");
+  loaded.save(folder.path("deep.xml"));
+  dom::Document again = dom::Document::create();
+  EXPECT_TRUE(again.load(folder.path("deep.xml")));
+}
+
 TEST(DomWalk, DropsIndentationAndKeepsCommentsAndProcessingInstructions) {
   xmltest::TempFolder folder;
   const dom::Document loaded = xmltest::loadText(
