@@ -242,6 +242,7 @@ class DomSave : public ::testing::Test {
     doc.insertBefore(doc.createProcessingInstruction("xml", "version='1.0' encoding='UTF-8'"), dom::Node());
     dom::Node root = doc.createElement("DeviceSeries");
     root.setAttribute("strVersion", "3.3.0.0");
+    if (!value.empty()) root.setAttribute("note", value);
     dom::Node list = doc.createElement("aList");
     dom::Node entry = doc.createElement("value");
     entry.setValue(value);
@@ -257,10 +258,12 @@ class DomSave : public ::testing::Test {
 
 TEST_F(DomSave, WritesIndentedUtf8WithTheDeclaration) {
   const std::string path = folder_.path("out.xml");
+  build("").save(path);
+  EXPECT_NE(xmltest::readFile(path).find("<value />"), std::string::npos) << "an empty value is an empty-element tag";
   build("a & b < c").save(path);
   EXPECT_EQ(xmltest::readFile(path),
             "<?xml version='1.0' encoding='UTF-8'?>\n"
-            "<DeviceSeries strVersion=\"3.3.0.0\">\n"
+            "<DeviceSeries strVersion=\"3.3.0.0\" note=\"a &amp; b &lt; c\">\n"
             "  <aList>\n"
             "    <value>a &amp; b &lt; c</value>\n"
             "  </aList>\n"
@@ -280,6 +283,7 @@ TEST_F(DomSave, WhatIsSavedLoadsBackUnchanged) {
     const dom::Node root = xmltest::rootOf(loaded);
     EXPECT_EQ(root.firstChild().firstChild().value(), value);
     EXPECT_EQ(root.attribute("strVersion").value(), "3.3.0.0");
+    EXPECT_EQ(root.attribute("note").value(), value) << "as an attribute";
     // Saving the loaded document again gives the same bytes.
     const std::string first = xmltest::readFile(path);
     loaded.save(folder_.path("again.xml"));
@@ -291,6 +295,7 @@ TEST_F(DomSave, RefusesTextThatWouldNotLoadAgain) {
   const std::string path = folder_.path("out.xml");
   xmltest::writeFile(path, "old");
   EXPECT_THROW(build("\xC3(").save(path), dom::Error) << "invalid UTF-8";
+  EXPECT_THROW(build("bell\x07").save(path), dom::Error) << "a control character";
   EXPECT_THROW(build("a\0b"s), dom::Error) << "a zero byte";
   EXPECT_EQ(xmltest::readFile(path), "old");
 }
