@@ -215,7 +215,6 @@ TEST(DeviceSeriesRepairs, ScreenAnglesFollowTheSeparationsChannelCount) {
 }
 
 TEST(DeviceSeriesErrors, NestedMissingChildNamesItsPlace) {
-  const std::string goodMedia = "<MediaInfo>" + std::string(19, ' ') + "</MediaInfo>";
   std::string stamp = "<TimeStamp><y/><m/><d/><h/><mi/><s/><ms/></TimeStamp>";
   std::string media = "<MediaInfo><n/><b/><p/><q/><a/><b/><c/><d/><f/><a/><b/><c/><d/><e/><f/><g/>" + stamp + "</MediaInfo>";
   std::string broken = "<MediaInfo><n/><b/><p/><q/><a/><b/><c/><d/><f/><a/><b/><c/><d/><e/><f/><g/></MediaInfo>";

@@ -85,8 +85,8 @@ TEST_P(ShippedDescription, HoldsEveryKindOfRecordOfItsVariant) {
   EXPECT_NE(series.strFirmwareDownloadURL[6], series.strFirmwareDownloadURL[0]);
 }
 
-INSTANTIATE_TEST_SUITE_P(All, ShippedDescription, ::testing::ValuesIn(kShipped), [](const auto& info) {
-  std::string name = info.param;
+INSTANTIATE_TEST_SUITE_P(All, ShippedDescription, ::testing::ValuesIn(kShipped), [](const auto& test) {
+  std::string name = test.param;
   std::replace(name.begin(), name.end(), ' ', '_');
   return name;
 });
