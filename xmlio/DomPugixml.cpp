@@ -391,11 +391,49 @@ bool Document::loadRejectedContent() const { return impl_ && impl_->rejectedCont
 
 namespace {
 
+// Appends to the saved text.
+struct TextOutput {
+  std::string& text;
+  TextOutput& operator+=(char c) {
+    text += c;
+    return *this;
+  }
+  TextOutput& operator+=(const char* s) {
+    text += s;
+    return *this;
+  }
+  TextOutput& operator+=(const std::string& s) {
+    text += s;
+    return *this;
+  }
+  void fill(std::size_t count, char c) { text.append(count, c); }
+};
+
+// Counts what a TextOutput would append, so that the text is allocated once: growing a large
+// string step by step costs more than writing it.
+struct SizeCount {
+  std::size_t size = 0;
+  SizeCount& operator+=(char) {
+    ++size;
+    return *this;
+  }
+  SizeCount& operator+=(const char* s) {
+    size += std::strlen(s);
+    return *this;
+  }
+  SizeCount& operator+=(const std::string& s) {
+    size += s.size();
+    return *this;
+  }
+  void fill(std::size_t count, char) { size += count; }
+};
+
 // The saved text: two spaces of indentation per level, up to kMaxIndentLevels levels, so that no
 // nesting depth makes the text grow beyond a fixed factor; a text stays inline with its element.
 constexpr unsigned kMaxIndentLevels = 32;
 
-void writeEscaped(std::string& out, const char* text, bool attribute) {
+template <class Out>
+void writeEscaped(Out& out, const char* text, bool attribute) {
   for (const char* p = text; *p != '\0'; ++p) {
     switch (*p) {
       case '&': out += "&amp;"; break;
@@ -413,10 +451,14 @@ void writeEscaped(std::string& out, const char* text, bool attribute) {
   }
 }
 
-void writeIndent(std::string& out, unsigned depth) { out.append(2 * std::min(depth, kMaxIndentLevels), ' '); }
+template <class Out>
+void writeIndent(Out& out, unsigned depth) {
+  out.fill(2 * std::min(depth, kMaxIndentLevels), ' ');
+}
 
 // Everything but the start and end tags of an element.
-void writeSimpleNode(std::string& out, const pugi::xml_node& node) {
+template <class Out>
+void writeSimpleNode(Out& out, const pugi::xml_node& node) {
   switch (node.type()) {
     case pugi::node_pcdata:
       writeEscaped(out, node.value(), false);
@@ -451,7 +493,8 @@ void writeSimpleNode(std::string& out, const pugi::xml_node& node) {
   }
 }
 
-void writeStartTag(std::string& out, const pugi::xml_node& element) {
+template <class Out>
+void writeStartTag(Out& out, const pugi::xml_node& element) {
   out += '<';
   out += element.name();
   for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
@@ -466,7 +509,8 @@ void writeStartTag(std::string& out, const pugi::xml_node& element) {
 
 // One top-level node and its descendants, in document order without recursion. A line break and
 // indentation precede every node except a text and what directly follows a text.
-void writeTree(std::string& out, const pugi::xml_node& top) {
+template <class Out>
+void writeTree(Out& out, const pugi::xml_node& top) {
   bool breakLine = false;
   unsigned depth = 0;
   pugi::xml_node node = top;
@@ -523,9 +567,16 @@ void Document::save(const std::string& path) const {
   if (!impl_) throw Error(kInvalidPointer);
   std::string text;
   try {
-    for (pugi::xml_node child = skipStaging(impl_->document.first_child()); child;
-         child = skipStaging(child.next_sibling()))
-      writeTree(text, child);
+    auto writeDocument = [&](auto& out) {
+      for (pugi::xml_node child = skipStaging(impl_->document.first_child()); child;
+           child = skipStaging(child.next_sibling()))
+        writeTree(out, child);
+    };
+    SizeCount count;
+    writeDocument(count);
+    text.reserve(count.size);
+    TextOutput output{text};
+    writeDocument(output);
   } catch (const std::bad_alloc&) {
     throw Error(kOutOfMemory);
   }
