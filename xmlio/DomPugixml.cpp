@@ -119,7 +119,7 @@ void appendTextDescendants(const pugi::xml_node& top, std::string& out) {
   while (node) {
     const pugi::xml_node_type type = node.type();
     if (type == pugi::node_pcdata || type == pugi::node_cdata) out += node.value();
-    if (type == pugi::node_element && node.first_child()) {
+    if (type == pugi::node_element && node.first_child() && !isStaging(node)) {
       node = node.first_child();
       continue;
     }

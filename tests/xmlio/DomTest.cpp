@@ -221,14 +221,22 @@ TEST(DomNode, AnEmptyNodeThrowsInvalidPointer) {
   }
 }
 
+dom::Node writeText(dom::Document& doc, const char* text) {
+  dom::Node element = doc.createElement("t");
+  element.setValue(text);
+  return element;
+}
+
 TEST(DomNode, CreatedNodesStayOutOfTheDocumentUntilAppended) {
   dom::Document doc = dom::Document::create();
   dom::Node element = doc.createElement("root");
-  (void)doc.createElement("never_appended");
+  doc.createElement("never_appended").setValue("hidden");
   EXPECT_FALSE(doc.node().firstChild());
+  element.appendChild(writeText(doc, "shown"));
   doc.node().appendChild(element);
   EXPECT_TRUE(doc.node().firstChild().hasName("root"));
   EXPECT_FALSE(doc.node().firstChild().nextSibling());
+  EXPECT_EQ(doc.node().value(), "shown");
   EXPECT_THROW(doc.createElement(""), dom::Error);
   EXPECT_THROW(doc.createElement("1abc"), dom::Error);
   EXPECT_THROW(element.appendChild(doc.createAttribute("a")), dom::Error);
