@@ -89,8 +89,10 @@ class CBase64 {
   virtual ~CBase64() = default;
   // 0 on success; nonzero (and `text` untouched) when the input cannot be read.
   virtual int Encode(const std::uint8_t* data, std::uint64_t length, std::string& text) const;
-  // 0 on success; nonzero (and `data` untouched) when the input cannot be read. '=' counts as 0, a
-  // character outside the alphabet as 63; never reads past `length`.
+  // 0 on success; nonzero (and `data` untouched) when the input cannot be read, which includes a
+  // length that is not a multiple of 4 (a cut text: its last group is incomplete). '=' counts as 0,
+  // a character outside the alphabet as 63; the trailing '=' (at most 3) shorten the result. Never
+  // reads past `length`.
   virtual int Decode(const char* text, std::uint64_t length, std::vector<std::uint8_t>& data) const;
 };
 
