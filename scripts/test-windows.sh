@@ -49,6 +49,10 @@ echo "=== Wine prefix"
 wineboot --init >/dev/null 2>&1
 wineserver -w
 cp -a "$WINEPREFIX" "$NEXLUME_WINE_TEMPLATE"
+# A server that stays, with the prefix's services started once: each test process then starts
+# quickly, and no process it leaves behind holds the pipes through which CTest reads its output.
+wineserver -p >/dev/null 2>&1
+wineboot >/dev/null 2>&1
 
 echo "=== Windows tests under Wine"
 cd "$root/build-win"

@@ -12,9 +12,10 @@
 //   spaces off text beside a reference or a line end), and then whitespace-only text nodes are
 //   removed, which leaves the tree that its default gives, with every text untrimmed;
 // - names, and texts with characters that XML cannot hold, are refused when they are set;
-// - the saved text is indented for people: whitespace is added to a copy of the document, and a
-//   loaded declaration is written declaring UTF-8; the bytes are written through the platform's
-//   file layer (flushed, and removed when the write fails).
+// - the saved text is laid out as the pugixml backend lays it out: whitespace is added to a copy of
+//   the document, a loaded declaration is written declaring UTF-8, and an empty element is written
+//   "<name />"; the bytes are written through the platform's file layer (flushed, and removed when
+//   the write fails).
 // Each document holds its own COM initialisation, so that its nodes stay valid whoever else
 // uninitialises; the component's libraries stay loaded until exit (IsMsxmlAvailable).
 #include <windows.h>
@@ -44,8 +45,11 @@ namespace {
 constexpr IID kIidDomDocument = {0x2933BF81, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 constexpr IID kIidDomDocument2 = {0x2933BF95, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 constexpr IID kIidDomElement = {0x2933BF86, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+constexpr IID kIidSaxXmlReader = {0xA4F96ED0, 0xF829, 0x476E, {0x81, 0xC0, 0xCD, 0xC7, 0xBD, 0x2A, 0x08, 0x02}};
+constexpr IID kIidSaxErrorHandler = {0xA60511C4, 0xCCF5, 0x479E, {0x98, 0xA3, 0xDC, 0x8D, 0xC5, 0x45, 0xB7, 0xD0}};
 
 constexpr wchar_t kDocumentProgId[] = L"Msxml2.DOMDocument.4.0";
+constexpr wchar_t kSaxReaderProgId[] = L"Msxml2.SAXXMLReader.4.0";
 constexpr DWORD kEveryServerContext = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER;
 
 // Raises the DOM error of a failing call; S_FALSE ("nothing there") is not a failure.
@@ -315,6 +319,35 @@ void declareUtf8(IXMLDOMDocument* document) {
   check(document->replaceChild(declaration.get(), first.get(), replaced.out()));
 }
 
+// Empty-element tags as "<name />", the layout of the pugixml backend, so that both builds write the
+// same bytes. In the component's text '>' is escaped everywhere but in markup, so outside comments,
+// processing instructions and CDATA sections "/>" only ends an empty-element tag.
+std::string spaceBeforeEmptyTagEnd(const std::string& text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 16);
+  const struct {
+    std::string_view open, close;
+  } skipped[] = {{"<!--", "-->"}, {"<?", "?>"}, {"<![CDATA[", "]]>"}};
+  std::size_t at = 0;
+  while (at < text.size()) {
+    bool copied = false;
+    for (const auto& markup : skipped) {
+      if (text[at] != '<') break;
+      if (text.compare(at, markup.open.size(), markup.open) != 0) continue;
+      const std::size_t close = text.find(markup.close, at + markup.open.size());
+      const std::size_t end = close == std::string::npos ? text.size() : close + markup.close.size();
+      out.append(text, at, end - at);
+      at = end;
+      copied = true;
+      break;
+    }
+    if (copied) continue;
+    if (text.compare(at, 2, "/>") == 0 && at > 0 && text[at - 1] != ' ') out += ' ';
+    out += text[at++];
+  }
+  return out;
+}
+
 // The document's XML text as the component saves it, into memory.
 std::string savedText(IXMLDOMDocument* document) {
   ComRef<IStream> stream;
@@ -572,21 +605,57 @@ IXMLDOMDocument2* documentOf(const std::shared_ptr<Document::Impl>& impl) {
   return impl->document.get();
 }
 
-// "line L, column C: reason" from the component's parse error.
-std::string describeParseError(IXMLDOMDocument2* document) {
-  ComRef<IXMLDOMParseError> error;
-  if (FAILED(document->get_parseError(error.out())) || !error) return "cannot read the file";
-  Bstr reason;
-  long line = 0;
-  long column = 0;
-  error->get_reason(reason.out());
-  error->get_line(&line);
-  error->get_linepos(&column);
-  std::string text = reason.utf8();
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
-  if (text.empty()) text = "cannot read the file";
-  if (line > 0) text = "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + text;
-  return text;
+// Keeps the first error that a SAX parse reports, with its place. It lives on its user's stack.
+class FirstParseError : public ISAXErrorHandler {
+ public:
+  HRESULT WINAPI QueryInterface(REFIID id, void** object) override {
+    if (IsEqualIID(id, IID_IUnknown) || IsEqualIID(id, kIidSaxErrorHandler)) {
+      *object = static_cast<ISAXErrorHandler*>(this);
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG WINAPI AddRef() override { return 2; }
+  ULONG WINAPI Release() override { return 1; }
+  HRESULT WINAPI error(ISAXLocator* locator, const wchar_t* message, HRESULT) override { return keep(locator, message); }
+  HRESULT WINAPI fatalError(ISAXLocator* locator, const wchar_t* message, HRESULT) override { return keep(locator, message); }
+  HRESULT WINAPI ignorableWarning(ISAXLocator*, const wchar_t*, HRESULT) override { return S_OK; }
+
+  std::string text;  // "line L, column C: reason", or empty when nothing was reported
+
+ private:
+  HRESULT keep(ISAXLocator* locator, const wchar_t* message) {
+    if (!text.empty()) return S_OK;
+    std::string reason = message != nullptr ? platform::win32::toUtf8(message) : std::string("not well-formed");
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ')) reason.pop_back();
+    int line = 0;
+    int column = 0;
+    if (locator != nullptr && SUCCEEDED(locator->getLineNumber(&line)) && SUCCEEDED(locator->getColumnNumber(&column)) && line > 0) {
+      text = "line " + std::to_string(line) + ", column " + std::to_string(column) + ": ";
+    }
+    text += reason;
+    return S_OK;
+  }
+};
+
+// Why the component did not load the file. Its DOM's parse error carries no place, so the file is
+// parsed once more by its SAX reader, whose locator knows where the parse stopped.
+std::string describeParseError(const std::wstring& path) {
+  try {
+    CLSID classId{};
+    check(CLSIDFromProgID(kSaxReaderProgId, &classId));
+    ComRef<ISAXXMLReader> reader;
+    check(CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, kIidSaxXmlReader, reinterpret_cast<void**>(reader.out())));
+    FirstParseError firstError;
+    check(reader->putErrorHandler(&firstError));
+    reader->parseURL(path.c_str());
+    reader->putErrorHandler(nullptr);
+    if (!firstError.text.empty()) return firstError.text;
+  } catch (const Error&) {
+    // no reader: the reason stays general
+  }
+  return "not well-formed XML";
 }
 
 }  // namespace
@@ -619,11 +688,12 @@ bool Document::load(const std::string& path) {
     ComRef<IXMLDOMDocument2> loading = createDomDocument();
     check(loading->put_async(VARIANT_FALSE));
     check(loading->put_preserveWhiteSpace(VARIANT_TRUE));
-    Variant source(Bstr(platform::win32::toWide(path)));
+    const std::wstring widePath = platform::win32::toWide(path);
+    Variant source{Bstr(widePath)};
     VARIANT_BOOL loaded = VARIANT_FALSE;
     const HRESULT result = loading->load(source.get(), &loaded);
     if (FAILED(result) || loaded != VARIANT_TRUE) {
-      impl.loadError = describeParseError(loading.get());
+      impl.loadError = describeParseError(widePath);
       return false;
     }
     removeWhitespaceText(loading.get());
@@ -654,7 +724,7 @@ void Document::save(const std::string& path) const {
   ComRef<IXMLDOMElement> root;
   check(copy->get_documentElement(root.out()));
   if (root) indentChildren(copy.get(), root.get(), std::wstring());
-  const std::string text = savedText(copy.get());
+  const std::string text = spaceBeforeEmptyTagEnd(savedText(copy.get()));
 
   std::unique_ptr<platform::File> file = platform::createFileForWriting(path);
   if (!file) throw Error(kFailed, "cannot create the file");
