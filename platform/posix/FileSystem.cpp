@@ -121,7 +121,7 @@ std::optional<std::string> nativePath(const std::string& path) {
   bool letter = path.size() >= 2 && ((path[0] >= 'a' && path[0] <= 'z') || (path[0] >= 'A' && path[0] <= 'Z'));
   if (!letter || path[1] != ':' || (path.size() > 2 && path[2] != '\\' && path[2] != '/')) return std::nullopt;
   std::string devices = *prefix + "/dosdevices";
-  std::string drive = resolveComponent(devices, std::string(1, path[0]) + ":");
+  std::string drive = resolveComponent(devices, std::string{path[0], ':'});
   std::string native = devices + "/" + drive;
   struct stat info{};
   if (::lstat(native.c_str(), &info) != 0) return std::nullopt;
@@ -140,7 +140,10 @@ std::optional<std::string> nativePath(const std::string& path) {
     }
     start = end + 1;
   }
-  for (const std::string& part : components) native += "/" + resolveComponent(native, part);
+  for (const std::string& part : components) {
+    std::string resolved = resolveComponent(native, part);
+    native.append(1, '/').append(resolved);
+  }
   return native;
 }
 
