@@ -33,7 +33,13 @@ int g_extractionCounter = 0;
 
 namespace {
 
-bool extract(const std::string& targetPath, int resourceId, bool createNew) {
+enum class WriteMode {
+  Truncate,     // createFileForWriting on the target itself
+  CreateNew,    // the target is a scratch file created fresh
+  ThroughCopy,  // written to target + ".tmp", flushed, renamed over the target
+};
+
+bool extract(const std::string& targetPath, int resourceId, WriteMode mode) {
   int number = ++g_extractionCounter;
   const char* path = targetPath.c_str();
 
@@ -51,34 +57,52 @@ bool extract(const std::string& targetPath, int resourceId, bool createNew) {
     return false;
   }
 
-  std::unique_ptr<platform::File> file =
-      createNew ? platform::createNewFile(targetPath) : platform::createFileForWriting(targetPath);
+  const std::string writtenPath = mode == WriteMode::ThroughCopy ? targetPath + ".tmp" : targetPath;
+  if (mode == WriteMode::ThroughCopy && platform::pathExists(writtenPath)) platform::deleteFile(writtenPath);
+  std::unique_ptr<platform::File> file = mode == WriteMode::Truncate ? platform::createFileForWriting(targetPath)
+                                                                     : platform::createNewFile(writtenPath);
   if (!file) {
     progressLine("[%02d] %s error: file cannot opened.\r\n", number, path);
     return false;
   }
   // Written straight from the program image, in one call.
   std::optional<std::size_t> written = file->write(resource.data, resource.size);
-  if (written && *written == resource.size) {
+  bool complete = written && *written == resource.size;
+  if (complete && mode == WriteMode::ThroughCopy) {
+    complete = file->flush();
+    file.reset();
+    // A target that cannot be replaced (read-only, a folder) is one that cannot be opened.
+    if (complete && !platform::moveFileReplacing(writtenPath, targetPath)) {
+      platform::deleteFile(writtenPath);
+      progressLine("[%02d] %s error: file cannot opened.\r\n", number, path);
+      return false;
+    }
+    if (complete) platform::flushFolderOf(targetPath);
+  }
+  if (complete) {
     file.reset();
     progressLine("[%02d] %s ( %d Bytes ) successfly updated!\r\n", number, path, static_cast<int>(resource.size));
     return true;
   }
   progressLine("[%02d] error: %s file io failed.\r\n", number, path);
   file.reset();
-  platform::deleteFile(targetPath);
+  platform::deleteFile(writtenPath);
   return false;
 }
 
 }  // namespace
 
 bool ExtractResourceToFile(const std::string& targetPath, int resourceId) {
-  return extract(targetPath, resourceId, false);
+  return extract(targetPath, resourceId, WriteMode::Truncate);
 }
 
 bool ExtractResourceToNewFile(const std::string& targetPath, int resourceId) {
   if (platform::pathExists(targetPath)) platform::deleteFile(targetPath);
-  return extract(targetPath, resourceId, true);
+  return extract(targetPath, resourceId, WriteMode::CreateNew);
+}
+
+bool ExtractResourceToFileReplacing(const std::string& targetPath, int resourceId) {
+  return extract(targetPath, resourceId, WriteMode::ThroughCopy);
 }
 
 int ExtractionCallCount() { return g_extractionCounter; }

@@ -12,5 +12,11 @@ bool ExtractResourceToFile(const std::string& targetPath, int resourceId);
 // (a stale file, a planted symbolic link) is removed first and never written through.
 bool ExtractResourceToNewFile(const std::string& targetPath, int resourceId);
 
+// As ExtractResourceToFile, for a file whose old content must never be seen half replaced (a
+// device-series description): the resource goes to targetPath + ".tmp", created fresh, is flushed
+// and then renamed over targetPath, so the target is afterwards its old content or the whole
+// resource, whenever the process ends. The line names targetPath.
+bool ExtractResourceToFileReplacing(const std::string& targetPath, int resourceId);
+
 // The number of extraction calls made so far in this process (the number of the last line printed).
 int ExtractionCallCount();

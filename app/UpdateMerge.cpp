@@ -18,7 +18,7 @@ MergeOutcome kept(std::string failure) {
 MergeOutcome replacedPlainly(const std::string& targetPath, int resourceId) {
   MergeOutcome outcome;
   outcome.kind = MergeOutcome::Kind::Replaced;
-  outcome.succeeded = ExtractResourceToFile(targetPath, resourceId);
+  outcome.succeeded = ExtractResourceToFileReplacing(targetPath, resourceId);
   if (!outcome.succeeded) outcome.failure = "the new description could not be written";
   return outcome;
 }

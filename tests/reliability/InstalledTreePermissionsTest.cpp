@@ -1,0 +1,149 @@
+// An installed tree that the run cannot fully change: a read-only description, a read-only device
+// folder, a description that another process holds open. The run says which file failed, changes
+// nothing it cannot finish, and completes every other step.
+#include <gtest/gtest.h>
+#include <sys/file.h>
+
+#include <algorithm>
+
+#include "RunSupport.h"
+#include "model/DeviceSeriesIO.h"
+
+namespace reliability {
+namespace {
+
+const std::string kUserMedium = "Banner of the user";
+
+// Adds a medium of the user's own to an installed description.
+void plantUserMedium(const fs::path& path) {
+  DeviceSeries series;
+  DeviceSeriesIO2 io(path.string());
+  ASSERT_TRUE(io.LoadDocumentWithFallback(series)) << io.lastError();
+  MediaInfo mine = series.aMediaInfoList.at(0);
+  mine.strMediaName.fill(kUserMedium);
+  series.aMediaInfoList.push_back(mine);
+  ASSERT_TRUE(io.SaveDocument(series)) << io.lastError();
+}
+
+bool holdsUserMedium(const fs::path& path) {
+  DeviceSeries series;
+  DeviceSeriesIO2 io(path.string());
+  if (!io.LoadDocumentWithFallback(series)) return false;
+  return std::any_of(series.aMediaInfoList.begin(), series.aMediaInfoList.end(),
+                     [](const MediaInfo& m) { return m.strMediaName[0] == kUserMedium; });
+}
+
+std::vector<std::string> linesMentioning(const std::string& text, const std::string& what) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(start, end - start);
+    if (line.find(what) != std::string::npos) lines.push_back(line);
+    start = end + 1;
+  }
+  return lines;
+}
+
+std::size_t numberedLines(const std::string& text) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find("\n["); at != std::string::npos; at = text.find("\n[", at + 1)) ++count;
+  return count + (text.starts_with("[") ? 1 : 0);
+}
+
+// A host with everything installed and a medium of the user's own in every description.
+class InstalledTree : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    copyTree(kExamplePrefix, prefix);
+    RunResult fresh = runInstaller(kSetupExe, prefix);
+    ASSERT_EQ(fresh.exitCode, 0) << fresh.errors;
+    for (const std::string& name : kDescriptions) plantUserMedium(device / name);
+    before = snapshot(prefix);
+  }
+
+  // Every description holds the user's medium, merged or as it was; `unchanged` ones are byte for
+  // byte as before the run.
+  void expectNothingLost(const std::vector<std::string>& unchanged) {
+    const Snapshot now = snapshot(prefix);
+    for (const std::string& name : kDescriptions) {
+      EXPECT_TRUE(holdsUserMedium(device / name)) << name << " lost the user's medium";
+      if (std::find(unchanged.begin(), unchanged.end(), name) != unchanged.end()) {
+        EXPECT_EQ(now.at(descriptionKey(name)), before.at(descriptionKey(name))) << name << " changed";
+      }
+    }
+  }
+
+  TempFolder folder;
+  const fs::path prefix = folder / "prefix";
+  const fs::path device = prefix / kDeviceFolder;
+  Snapshot before;
+};
+
+TEST_F(InstalledTree, ReadOnlyDescriptionIsKeptAndTheOthersAreMerged) {
+  const std::string name = "Nexlume Q7M D4.dsr";
+  fs::permissions(device / name, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  const RunResult run = runInstaller(kSetupExe, prefix, {}, {"--verbose"});
+  EXPECT_EQ(run.exitCode, 1) << run.errors;
+  EXPECT_EQ(numberedLines(run.errors), 52u) << run.errors;
+  const std::vector<std::string> kept = linesMentioning(run.errors, "kept C:");
+  ASSERT_EQ(kept.size(), 1u) << run.errors;
+  EXPECT_NE(kept[0].find(name), std::string::npos) << kept[0];
+  EXPECT_EQ(linesMentioning(run.errors, "merged C:").size(), 7u) << run.errors;
+  expectNothingLost({name});
+  // The run after the file is writable again finishes the merge.
+  fs::permissions(device / name, fs::perms::owner_write, fs::perm_options::add);
+  const RunResult next = runInstaller(kSetupExe, prefix);
+  EXPECT_EQ(next.exitCode, 0) << next.errors;
+  expectNothingLost({});
+  EXPECT_FALSE(fs::exists(device / (name + ".out")));
+}
+
+TEST_F(InstalledTree, HeldOpenDescriptionIsKeptAndTheOthersAreMerged) {
+  const std::string name = "Nexlume Q7 D2 PG.dsr";
+  const int held = ::open((device / name).c_str(), O_RDONLY);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+  const RunResult run = runInstaller(kSetupExe, prefix, {}, {"--verbose"});
+  ::close(held);
+  EXPECT_EQ(run.exitCode, 1) << run.errors;
+  // The held file cannot be probed: nothing is extracted for it, the other 51 files are.
+  EXPECT_EQ(numberedLines(run.errors), 51u) << run.errors;
+  EXPECT_TRUE(linesMentioning(run.errors, "error").empty()) << run.errors;
+  const std::vector<std::string> kept = linesMentioning(run.errors, "kept C:");
+  ASSERT_EQ(kept.size(), 1u) << run.errors;
+  EXPECT_NE(kept[0].find(name + " unchanged: the installed description cannot be opened or read"), std::string::npos)
+      << kept[0];
+  EXPECT_EQ(linesMentioning(run.errors, "merged C:").size(), 7u) << run.errors;
+  expectNothingLost({name});
+}
+
+// Root passes folder permissions, so the installer runs as an ordinary user there.
+TEST_F(InstalledTree, ReadOnlyDeviceFolderKeepsEveryDescription) {
+  int user = -1;
+  if (::geteuid() == 0) {
+    user = 65534;  // nobody
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder.path()))
+      if (!entry.is_symlink()) {
+        ASSERT_EQ(::chown(entry.path().c_str(), 65534, 65534), 0);
+      }
+    ASSERT_EQ(::chown(folder.path().c_str(), 65534, 65534), 0);
+  }
+  fs::permissions(device, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  const RunResult run = runInstaller(kSetupExe, prefix, {}, {"--verbose"}, user);
+  EXPECT_EQ(run.exitCode, 1) << run.errors;
+  EXPECT_EQ(numberedLines(run.errors), 52u) << run.errors;
+  // Each description fails on its scratch file, named in its line; the profiles are all written.
+  for (const std::string& name : kDescriptions) {
+    EXPECT_EQ(linesMentioning(run.errors, name + ".tmp error: file cannot opened.").size(), 1u)
+        << name << "\n" << run.errors;
+  }
+  EXPECT_EQ(linesMentioning(run.errors, ".icc (").size(), 27u) << run.errors;
+  expectNothingLost(kDescriptions);
+  for (const std::string& name : kDescriptions) EXPECT_FALSE(fs::exists(device / (name + ".tmp")));
+}
+
+}  // namespace
+}  // namespace reliability

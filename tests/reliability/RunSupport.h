@@ -1,0 +1,156 @@
+#pragma once
+// Whole runs of the installer on Wine-style prefixes copied from examples/wine-prefix into a
+// temporary folder (on the memory file system when there is one), and snapshots of the installed
+// tree to compare runs by.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace reliability {
+
+namespace fs = std::filesystem;
+
+inline const std::string kSetupExe = NEXLUME_SETUP_EXE;
+inline const std::string kSmallSetupExe = NEXLUME_SETUP_SMALL_EXE;
+inline const std::string kExamplePrefix = std::string(NEXLUME_SOURCE_DIR) + "/examples/wine-prefix";
+// The host's folders inside a prefix made from the example.
+inline const std::string kHostFolder = "drive_c/Program Files (x86)/Tarvel/Tarvel Tessaprint Dual";
+inline const std::string kDeviceFolder = kHostFolder + "/Tessaprint/Device";
+
+// The eight descriptions the plan installs.
+inline const std::vector<std::string> kDescriptions = {
+    "Nexlume Q7 D2.dsr",    "Nexlume Q7 D4 PG.dsr",  "Nexlume Q7 D2 PG.dsr",  "Nexlume Q7M D4.dsr",
+    "Nexlume Q7M D4 PG.dsr", "Nexlume Q7M D2.dsr",   "Nexlume Q7M D2 PG.dsr", "Nexlume Q7 D4.dsr"};
+
+inline std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void writeFile(const fs::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// A folder removed with everything in it when the object goes.
+class TempFolder {
+ public:
+  TempFolder() {
+    const fs::path base = ::access("/dev/shm", W_OK) == 0 ? fs::path("/dev/shm") : fs::temp_directory_path();
+    std::string pattern = (base / "nexlume-reliability-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+    path_ = pattern;
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    // Give back write permission that a test took away, so that everything can be removed.
+    for (auto it = fs::recursive_directory_iterator(path_, ignored); it != fs::recursive_directory_iterator(); ++it)
+      if (!it->is_symlink()) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::remove_all(path_, ignored);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const fs::path& path() const { return path_; }
+  fs::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  fs::path path_;
+};
+
+// Copies a prefix (or any tree) with its links as links.
+inline void copyTree(const fs::path& from, const fs::path& to) {
+  fs::create_directories(to);
+  fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+}
+
+// The files below drive_c by relative path, with their bytes.
+using Snapshot = std::map<std::string, std::string>;
+
+inline Snapshot snapshot(const fs::path& prefix) {
+  Snapshot files;
+  const fs::path drive = prefix / "drive_c";
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(drive))
+    if (entry.is_regular_file()) files[fs::relative(entry.path(), prefix).string()] = readFile(entry.path());
+  return files;
+}
+
+inline std::string descriptionKey(const std::string& name) { return kDeviceFolder + "/" + name; }
+
+struct RunResult {
+  int exitCode = -1;   // the exit status, or -1 when the process did not exit normally
+  int signal = 0;      // the signal that ended it, if one did
+  bool timedOut = false;
+  std::string errors;  // what it wrote to stderr
+};
+
+// Runs `exe --prefix PREFIX [extra]` with `environment` added, stdout discarded and stderr kept;
+// ends it after `timeoutSeconds`. With `user` >= 0 the installer runs as that user (the caller is
+// root and has given the prefix to it).
+inline RunResult runInstaller(const std::string& exe, const fs::path& prefix,
+                              const std::vector<std::pair<std::string, std::string>>& environment = {},
+                              const std::vector<std::string>& extra = {}, int user = -1,
+                              int timeoutSeconds = 300) {
+  const fs::path errorFile = prefix.parent_path() / (prefix.filename().string() + ".stderr");
+  RunResult result;
+  const pid_t child = ::fork();
+  if (child == 0) {
+    for (const auto& [name, value] : environment) ::setenv(name.c_str(), value.c_str(), 1);
+    int err = ::open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int out = ::open("/dev/null", O_WRONLY);
+    if (err < 0 || out < 0) ::_exit(126);
+    ::dup2(err, 2);
+    ::dup2(out, 1);
+    if (user >= 0 && (::setgid(static_cast<gid_t>(user)) != 0 || ::setuid(static_cast<uid_t>(user)) != 0)) ::_exit(125);
+    std::vector<std::string> args = {exe, "--prefix", prefix.string()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    ::execv(exe.c_str(), argv.data());
+    ::_exit(127);
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+  int status = 0;
+  for (;;) {
+    const pid_t done = ::waitpid(child, &status, WNOHANG);
+    if (done == child) break;
+    if (std::chrono::steady_clock::now() > deadline) {
+      ::kill(child, SIGKILL);
+      ::waitpid(child, &status, 0);
+      result.timedOut = true;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+  }
+  if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+  result.errors = readFile(errorFile);
+  std::error_code ignored;
+  fs::remove(errorFile, ignored);
+  return result;
+}
+
+// The number of file operations a normal run on `prefix` performs (the run happens).
+inline long countFileOperations(const std::string& exe, const fs::path& prefix, RunResult* result = nullptr) {
+  const fs::path countFile = prefix.parent_path() / (prefix.filename().string() + ".count");
+  RunResult run = runInstaller(exe, prefix, {{"NEXLUME_FAULT_COUNT", countFile.string()}});
+  if (result != nullptr) *result = run;
+  const long count = std::atol(readFile(countFile).c_str());
+  std::error_code ignored;
+  fs::remove(countFile, ignored);
+  return count;
+}
+
+}  // namespace reliability
