@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -7,6 +6,7 @@
 
 #include "app/Extract.h"
 #include "platform/FaultInjection.h"
+#include "tests/support/ProgressCapture.h"
 #include "tests/support/TestFiles.h"
 
 namespace {
@@ -23,11 +23,11 @@ struct Extraction {
   std::string line;
 };
 
-// One extraction with its progress line as written to stderr.
+// One extraction with its progress line as sent on the debugger output channel.
 Extraction extract(const std::string& target, int resourceId) {
-  ::testing::internal::CaptureStderr();
+  testprogress::start();
   bool result = ExtractResourceToFile(target, resourceId);
-  return {result, ::testing::internal::GetCapturedStderr()};
+  return {result, testprogress::stop()};
 }
 
 // "[NN]" for the next call: the counter runs over the whole process.
@@ -70,11 +70,13 @@ TEST_F(Extractor, AFailedWriteReportsAndRemovesTheHalfWrittenFile) {
   const std::string target = folder_ / "file.dsr";
   testfiles::writeFile(target, "installed");
   // The operations of one extraction: create the file, then write it; the write fails.
-  ::setenv("NEXLUME_FAULT_AT", "2", 1);
+  static char faultAt[] = "NEXLUME_FAULT_AT=2";
+  static char noFault[] = "NEXLUME_FAULT_AT=";
+  putenv(faultAt);
   platform::resetFaultInjectionForTesting();
   std::string number = nextNumber();
   Extraction got = extract(target, kNewContent);
-  ::unsetenv("NEXLUME_FAULT_AT");
+  putenv(noFault);
   platform::resetFaultInjectionForTesting();
 
   EXPECT_FALSE(got.result);
@@ -101,15 +103,15 @@ TEST_F(Extractor, ALongerOldFileIsReplacedCompletely) {
 TEST_F(Extractor, ATargetThatCannotBeOpenedStaysAsItWas) {
   const std::string target = folder_ / "file.icc";
   testfiles::writeFile(target, "installed");
-  ASSERT_EQ(::chmod(target.c_str(), 0444), 0);  // read-only, for root too
+  namespace fs = std::filesystem;
+  constexpr fs::perms kReadOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+  fs::permissions(target, kReadOnly);  // read-only, for root too (Windows: the read-only attribute)
   std::string number = nextNumber();
   Extraction got = extract(target, kNewContent);
   EXPECT_FALSE(got.result);
   EXPECT_EQ(got.line, number + " " + target + " error: file cannot opened.\r\n");
   EXPECT_EQ(readFile(target), "installed");
-  struct stat info{};
-  ASSERT_EQ(::stat(target.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0444u);
+  EXPECT_EQ(fs::status(target).permissions() & fs::perms::all, kReadOnly);
 }
 
 TEST_F(Extractor, AnEmptyOrMissingResourceNeverTouchesTheTarget) {

@@ -1,6 +1,7 @@
 #pragma once
 // Small helpers for tests that work on real files: a temporary folder removed at the end, and
 // whole-file reads and writes.
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -10,14 +11,21 @@
 
 namespace testfiles {
 
-// A fresh folder below $TMPDIR (or /tmp), removed with its content when the object goes.
+// A fresh folder below the temporary folder ($TMPDIR, else /tmp; on Windows %TEMP%), removed with its
+// content when the object goes.
 class TempFolder {
  public:
   TempFolder() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/nexlume-test.XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    static unsigned counter = 0;
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    for (int attempt = 0; attempt < 1000 && path_.empty(); ++attempt) {
+      const std::filesystem::path candidate =
+          base / ("nexlume-test." + std::to_string(stamp) + "." + std::to_string(counter++));
+      std::error_code error;
+      if (std::filesystem::create_directory(candidate, error)) path_ = candidate.string();
+    }
+    if (path_.empty()) throw std::runtime_error("cannot create a temporary folder");
   }
   ~TempFolder() {
     std::error_code ignored;
