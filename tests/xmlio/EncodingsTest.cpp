@@ -6,6 +6,7 @@
 #include <cfloat>
 #include <clocale>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <locale>
@@ -50,6 +51,12 @@ TEST(ParseFloat, FollowsAtofWithoutInfinityOrHexText) {
       {"123456789012345678901234567890", 1.2345678901234568e29},
   };
   for (const auto& c : cases) EXPECT_EQ(parseFloat(c.text), c.expected) << '"' << c.text << '"';
+}
+
+TEST(ParseFloat, RoundsDecimalsAsStrtodDoes) {
+  for (const char* text : {"0.1", "0.3", "1.005", "123456789012.345", "999999999999999", "9999999999999999",
+                           "0.000000000000001", "12345678901234567890.5", "3.14159265358979323846", "72.000"})
+    EXPECT_EQ(parseFloat(text), std::strtod(text, nullptr)) << text;
 }
 
 TEST(FormatFloat, IsFixedWithThreeDecimals) {
