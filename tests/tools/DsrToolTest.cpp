@@ -118,6 +118,39 @@ TEST_F(DsrTool, ResaveKeepsTheInputsVersionOverAnExistingOutput) {
   EXPECT_FALSE(fs::exists(out + ".dsrtool-tmp"));
 }
 
+std::string mediumXml(std::string_view english, bool visible) {
+  std::string names;
+  for (const char* slot : {"English", "Chinese_Simplified", "Chinese_Traditional", "French", "German", "Italian",
+                           "Japanese", "Korean", "Portuguese", "Spanish", "Russian", "Turkish", "Arabic"})
+    names += "<" + std::string(slot) + ">" + std::string(english) + "</" + slot + ">";
+  return "<MediaInfo><strMediaName>" + names + "</strMediaName><strBaseMediaName/><aPermissionSetList/>"
+         "<aQualityInfoList/><a>0</a><b>0</b><c>0</c><d>0</d><e/><f>0</f><g>0</g><h>1</h><i>0</i><j>0</j><k>0</k>"
+         "<l>0</l><TimeStamp><y>0</y><m>0</m><d>0</d><h>0</h><n>0</n><s>0</s><ms>0</ms></TimeStamp>"
+         "<bVisibleMedia>" + (visible ? "true" : "false") + "</bVisibleMedia></MediaInfo>";
+}
+
+TEST_F(DsrTool, MergeKeepsTheUsersMediaTakesTheNewVersionAndSaysWhatItDid) {
+  const std::string installed = write("installed.dsr", minimalDescription("3.3.0.0",
+      "<aMediaInfoList>" + mediumXml("PET", false) + mediumXml("Mine", true) + "</aMediaInfoList>"));
+  const std::string fresh = write("new.dsr", minimalDescription("3.4.0.0",
+      "<aMediaInfoList>" + mediumXml("Glass", true) + mediumXml("PET", true) + "</aMediaInfoList>"));
+
+  const ToolRun run = dsrtool({"merge", installed, fresh, path("out.dsr")});
+
+  ASSERT_EQ(run.status, kExitOk) << run.err;
+  EXPECT_NE(run.out.find("1 installed media matched, 1 appended"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("appended the user's medium \"Mine\""), std::string::npos) << run.out;
+  const nlohmann::json json = nlohmann::json::parse(dsrtool({"dump", path("out.dsr")}).out);
+  ASSERT_EQ(json["aMediaInfoList"].size(), 3u);
+  EXPECT_EQ(json["aMediaInfoList"][1]["strMediaName"][0], "PET");
+  EXPECT_EQ(json["aMediaInfoList"][1]["bVisibleMedia"], false);
+  EXPECT_EQ(json["aMediaInfoList"][2]["strMediaName"][0], "Mine");
+  EXPECT_NE(read(path("out.dsr")).find("strVersion=\"3.4.0.0\""), std::string::npos);
+
+  EXPECT_EQ(dsrtool({"merge", installed, path("absent.dsr"), path("out2.dsr")}).status, kExitUnreadable);
+  EXPECT_FALSE(fs::exists(path("out2.dsr")));
+}
+
 TEST_F(DsrTool, DumpUsesTheFieldNames) {
   const ToolRun run = dsrtool({"dump", write("d.dsr", minimalDescription("3.3.0.0"))});
   ASSERT_EQ(run.status, kExitOk) << run.err;

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "JsonDump.h"
+#include "app/DeviceSeriesMerge.h"
 #include "model/DeviceSeriesIO.h"
 
 namespace {
@@ -46,19 +47,14 @@ int dump(const std::vector<std::string>& operands, std::ostream& out, std::ostre
   return kExitOk;
 }
 
-// Saves beside OUT first and renames, so that OUT is either untouched or complete; the new file also
-// takes IN's version rather than that of a file already at OUT.
-int resave(const std::vector<std::string>& operands, std::ostream&, std::ostream& err) {
-  DeviceSeriesIO2 in(operands[0]);
-  DeviceSeries series;
-  if (!load(in, series, err)) return kExitUnreadable;
-
-  const std::string target = operands[1];
+// Saves `series` beside `target` first and renames, so that `target` is either untouched or complete;
+// the file takes the version `versionOf` read rather than that of a file already at `target`.
+int saveReplacing(DeviceSeries& series, const ICommonIO& versionOf, const std::string& target, std::ostream& err) {
   const std::string temporary = target + ".dsrtool-tmp";
   std::error_code ignored;
   std::filesystem::remove(temporary, ignored);
   DeviceSeriesIO2 out(temporary);
-  out.takeDocumentVersion(in);
+  out.takeDocumentVersion(versionOf);
   if (!out.SaveDocument(series)) {
     err << "dsrtool: " << target << ": " << out.lastError() << "\n";
     std::filesystem::remove(temporary, ignored);
@@ -74,17 +70,38 @@ int resave(const std::vector<std::string>& operands, std::ostream&, std::ostream
   return kExitOk;
 }
 
+int resave(const std::vector<std::string>& operands, std::ostream&, std::ostream& err) {
+  DeviceSeriesIO2 in(operands[0]);
+  DeviceSeries series;
+  if (!load(in, series, err)) return kExitUnreadable;
+  return saveReplacing(series, in, operands[1], err);
+}
+
+// The installer's update merge of INSTALLED into NEW, saved to OUT with NEW's version.
+int merge(const std::vector<std::string>& operands, std::ostream& out, std::ostream& err) {
+  DeviceSeriesIO2 installedIO(operands[0]), newIO(operands[1]);
+  DeviceSeries installed, fresh;
+  if (!load(installedIO, installed, err) || !load(newIO, fresh, err)) return kExitUnreadable;
+  const MergeReport report = mergeDeviceSeries(installed, fresh);
+  const int status = saveReplacing(fresh, newIO, operands[2], err);
+  if (status == kExitOk)
+    for (const std::string& line : report.describe()) out << line << "\n";
+  return status;
+}
+
 constexpr Subcommand kSubcommands[] = {
     {"check", "FILE", 1, check},
     {"dump", "FILE", 1, dump},
     {"resave", "IN OUT", 2, resave},
+    {"merge", "INSTALLED NEW OUT", 3, merge},
 };
 
 void usage(std::ostream& to) {
   to << "usage:\n";
   for (const Subcommand& sub : kSubcommands) to << "  dsrtool " << sub.name << " " << sub.operands << "\n";
   to << "check: load a description and print a summary; dump: print it as JSON;\n"
-        "resave: load IN and save it to OUT with IN's version.\n"
+        "resave: load IN and save it to OUT with IN's version;\n"
+        "merge: the update merge of INSTALLED into NEW, saved to OUT with NEW's version.\n"
         "Exit status: 0 done, 1 a description does not load or save, 2 usage error.\n";
 }
 
