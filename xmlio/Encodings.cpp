@@ -36,26 +36,32 @@ std::size_t skipDigits(std::string_view text, std::size_t i) {
   return i;
 }
 
-// The value of digits with an optional '.', when it can be had exactly and fast, as nearly every
+// The value of text that starts (after its sign) with plain decimal digits and an optional '.'
+// and fraction, not followed by an exponent, when it can be had exactly and fast, as nearly every
 // value of a description can: up to 15 digits make an exact integer, and dividing it by an exact
-// power of ten up to 1e22 rounds correctly. Nothing otherwise.
-std::optional<double> plainDecimal(std::string_view digits) {
-  static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                            1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+// power of ten up to 1e15 rounds correctly. Nothing otherwise.
+std::optional<double> plainDecimal(std::string_view text) {
+  static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                            1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
   std::uint64_t mantissa = 0;
   int digitCount = 0;
-  int fractionDigits = -1;  // -1 until the point
-  for (const char c : digits) {
-    if (c == '.') {
-      fractionDigits = 0;
-      continue;
+  int fractionDigits = 0;
+  bool inFraction = false;
+  std::size_t i = 0;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '.' && !inFraction) {
+      inFraction = true;
+    } else if (isDigit(c)) {
+      if (++digitCount > 15) return std::nullopt;
+      mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+      fractionDigits += inFraction ? 1 : 0;
+    } else {
+      break;
     }
-    if (++digitCount > 15) return std::nullopt;
-    mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
-    if (fractionDigits >= 0) ++fractionDigits;
   }
-  const int scale = fractionDigits < 0 ? 0 : fractionDigits;
-  return static_cast<double>(mantissa) / kPowersOfTen[scale];
+  if (digitCount == 0 || (i < text.size() && (text[i] == 'e' || text[i] == 'E'))) return std::nullopt;
+  return static_cast<double>(mantissa) / kPowersOfTen[fractionDigits];
 }
 
 }  // namespace
@@ -96,6 +102,7 @@ double parseFloat(std::string_view text) {
   std::size_t i = start;
   bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (const std::optional<double> plain = plainDecimal(text.substr(i))) return negative ? -*plain : *plain;
   const std::size_t digitsStart = i;
   const std::size_t intEnd = skipDigits(text, i);
   std::size_t end = intEnd;
@@ -117,10 +124,6 @@ double parseFloat(std::string_view text) {
       if (negativeExponent) exponent = -exponent;
       end = exponentEnd;
     }
-  }
-  if (end == fractionEnd) {
-    if (const std::optional<double> plain = plainDecimal(text.substr(digitsStart, end - digitsStart)))
-      return negative ? -*plain : *plain;
   }
   double value = 0.0;
   const char* first = text.data() + digitsStart;
