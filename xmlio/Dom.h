@@ -150,4 +150,8 @@ int comInitializationCount();
 // Whether the DOM component is installed (MSXML 4.0 on Windows; always true with pugixml).
 bool IsMsxmlAvailable();
 
+// Tests only: while set, IsMsxmlAvailable answers false, as on a machine without the DOM component.
+void setDomMissingForTesting(bool missing);
+bool domMissingForTesting();
+
 }  // namespace dom

@@ -39,4 +39,12 @@ Error::Error(std::int32_t code, std::string_view detail) noexcept : code_(code) 
 
 const char* Error::what() const noexcept { return text_; }
 
+namespace {
+bool g_domMissingForTesting = false;
+}
+
+void setDomMissingForTesting(bool missing) { g_domMissingForTesting = missing; }
+
+bool domMissingForTesting() { return g_domMissingForTesting; }
+
 }  // namespace dom

@@ -801,6 +801,7 @@ bool IsMsxmlAvailable() {
   static bool found = false;
   static LibraryHolder domLibrary;
   static LibraryHolder parserLibrary;
+  if (domMissingForTesting()) return false;
   if (found) return true;
   const std::wstring domServer = registeredServer("CLSID\\{88d969c0-f192-11d4-a65f-0040963251e5}\\InProcServer32");
   if (domServer.empty() || !domLibrary.load(domServer)) return false;

@@ -13,6 +13,7 @@
 #include "app/UpdateMerge.h"
 #include "model/DeviceSeriesIO.h"
 #include "platform/FaultInjection.h"
+#include "xmlio/Dom.h"
 #include "support/TestFiles.h"
 
 namespace {
@@ -133,6 +134,17 @@ TEST_F(UpdateMerge, AFailedSaveKeepsTheInstalledFileAndIsReported) {
   EXPECT_FALSE(outcome.succeeded);
   EXPECT_EQ(testfiles::readFile(target), installedBytes);
   EXPECT_FALSE(testfiles::exists(target + ".tmp"));
+}
+
+TEST_F(UpdateMerge, WithoutTheDomTheInstalledFileStaysAndTheMergeIsReported) {
+  dom::setDomMissingForTesting(true);
+  const MergeOutcome outcome = mergeInstalledDescription(target, kNewDescription);
+  dom::setDomMissingForTesting(false);
+
+  EXPECT_FALSE(outcome.succeeded);
+  EXPECT_EQ(outcome.kind, MergeOutcome::Kind::Kept);
+  EXPECT_EQ(testfiles::readFile(target), installedBytes);
+  expectNoScratchFiles();
 }
 
 TEST_F(UpdateMerge, LinksPlantedAtTheScratchPathsAreRemovedNeverWrittenThrough) {
