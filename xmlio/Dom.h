@@ -118,8 +118,12 @@ class Document {
   // True when the last load failed on the content itself (not well-formed XML, invalid UTF-8); false
   // after a success and when the file could not be read at all.
   bool loadRejectedContent() const;
-  // Writes the document's XML text to `path`, replacing the file: UTF-8, indented for people.
-  // Throws Error on failure.
+  // Writes the document's XML text to `path`, replacing the file, in one write, flushed. The text
+  // is the same on both backends, so that a file loaded and saved again keeps its bytes: UTF-8; the
+  // declaration as created; a line per element, indented by two spaces per level; a text inline
+  // with its element (<n>5</n>); an element without content as <name /> with a space; a carriage
+  // return as &#13;. A text that would not load again (invalid UTF-8, control characters) is not
+  // written. Throws Error on failure; a partly written file is deleted.
   void save(const std::string& path) const;
 
   // The document node: walk its children to find the root; append the root to it.
