@@ -79,9 +79,10 @@ int main(int argc, char** argv) {
       return kAllWritten;
     case CNexlumeQ7App::RunOutcome::HostNotFound:
       if (options.verbose) {
-        std::string note = platform::registryLoadNote();
-        std::fprintf(stderr, "nexlume-q7-setup: host not found: %s%s%s\n", app.hostLookupFailure().c_str(),
-                     note.empty() ? "" : " (", note.empty() ? "" : (note + ")").c_str());
+        // The lookup's reason, and why the registry files themselves could not be read, if they could not.
+        std::string line = "nexlume-q7-setup: host not found: " + app.hostLookupFailure();
+        if (std::string note = platform::registryLoadNote(); !note.empty()) line += " (" + note + ")";
+        std::fputs((line + "\n").c_str(), stderr);
       }
       return kHostNotFound;
     default:
