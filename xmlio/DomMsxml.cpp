@@ -136,19 +136,6 @@ class Variant {
   VARIANT value_;
 };
 
-// Element and attribute names as XML defines them, every non-ASCII character taken as a name
-// character, as the pugixml backend checks them.
-bool isValidName(std::string_view name) {
-  if (name.empty()) return false;
-  auto isStart = [](unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' || c >= 0x80; };
-  if (!isStart(static_cast<unsigned char>(name[0]))) return false;
-  for (const char ch : name.substr(1)) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (!isStart(c) && !(c >= '0' && c <= '9') && c != '-' && c != '.') return false;
-  }
-  return true;
-}
-
 // The text as UTF-16 for the DOM. Text that is not UTF-8, or holds a character that an XML document
 // cannot contain, is refused here: the component would save it into a file that does not load.
 Bstr textForDom(std::string_view text) {
@@ -167,7 +154,7 @@ Bstr textForDom(std::string_view text) {
 }
 
 Bstr nameForDom(std::string_view name) {
-  if (!isValidName(name)) throw dom::Error(dom::kFailed, "invalid node name");
+  if (!xmlsource::isValidName(name)) throw dom::Error(dom::kFailed, "invalid node name");
   return textForDom(name);
 }
 

@@ -90,20 +90,8 @@ pugi::xml_node skipStaging(pugi::xml_node node) {
   return node && isStaging(node) ? node.next_sibling() : node;
 }
 
-// Element names as XML defines them, with every non-ASCII byte taken as a name character.
-bool isValidName(std::string_view name) {
-  if (name.empty()) return false;
-  auto isStart = [](unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' || c >= 0x80; };
-  if (!isStart(static_cast<unsigned char>(name[0]))) return false;
-  for (const char ch : name.substr(1)) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (!isStart(c) && !(c >= '0' && c <= '9') && c != '-' && c != '.') return false;
-  }
-  return true;
-}
-
 std::string checkedName(std::string_view name) {
-  if (!isValidName(name)) throw Error(kFailed, "invalid node name");
+  if (!xmlsource::isValidName(name)) throw Error(kFailed, "invalid node name");
   return std::string(name);
 }
 

@@ -406,4 +406,15 @@ bool surelyPassesMarkupCheck(std::string_view text) {
   }
 }
 
+bool isValidName(std::string_view name) {
+  if (name.empty()) return false;
+  auto isStart = [](unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' || c >= 0x80; };
+  if (!isStart(static_cast<unsigned char>(name[0]))) return false;
+  for (const char ch : name.substr(1)) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (!isStart(c) && !(c >= '0' && c <= '9') && c != '-' && c != '.') return false;
+  }
+  return true;
+}
+
 }  // namespace xmlsource

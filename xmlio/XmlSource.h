@@ -34,4 +34,8 @@ bool surelyPassesMarkupCheck(std::string_view text);
 // "line L, column C" of a byte offset in the text (columns count bytes, from 1).
 std::string describePosition(std::string_view text, std::size_t offset);
 
+// An element, attribute or processing-instruction name as XML defines one, with every non-ASCII
+// byte taken as a name character; both backends refuse to create a node with any other name.
+bool isValidName(std::string_view name);
+
 }  // namespace xmlsource
