@@ -131,6 +131,25 @@ bool parseHexBytes(std::string_view text, std::vector<std::uint8_t>& out) {
 
 bool isStringType(std::uint32_t type) { return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz; }
 
+// One to eight hexadecimal digits, a 32-bit number.
+bool parseHexNumber(std::string_view digits, std::uint32_t& n) {
+  if (digits.empty() || digits.size() > 8) return false;
+  n = 0;
+  for (char c : digits) {
+    if (!isHexDigit(c)) return false;
+    n = n * 16 + static_cast<std::uint32_t>(hexValue(c));
+  }
+  return true;
+}
+
+// The type N of "str(N):" or "hex(N):" at the start of `data`, and where the value starts after it.
+bool parseTypeTag(std::string_view data, std::uint32_t& type, std::size_t& pos) {
+  const std::size_t close = data.find("):", 4);
+  if (close == std::string_view::npos || !parseHexNumber(data.substr(4, close - 4), type)) return false;
+  pos = close + 2;
+  return true;
+}
+
 // The data after '=': a quoted string, str:, str(N):, dword:, hex:, hex(N):.
 bool parseValueData(std::string_view data, Value& value) {
   std::size_t pos = 0;
@@ -142,16 +161,7 @@ bool parseValueData(std::string_view data, Value& value) {
     pos = 4;
     quoted = true;
   } else if (data.starts_with("str(")) {
-    std::size_t close = data.find("):", 4);
-    if (close == std::string_view::npos || close == 4) return false;
-    std::uint32_t n = 0;
-    for (std::size_t i = 4; i < close; ++i) {
-      if (!isHexDigit(data[i])) return false;
-      n = n * 16 + static_cast<std::uint32_t>(hexValue(data[i]));
-    }
-    type = n;
-    pos = close + 2;
-    if (!data.substr(pos).starts_with("\"")) return false;
+    if (!parseTypeTag(data, type, pos) || !data.substr(pos).starts_with("\"")) return false;
     quoted = true;
   }
   if (quoted) {
@@ -174,12 +184,8 @@ bool parseValueData(std::string_view data, Value& value) {
   if (data.starts_with("dword:")) {
     std::string_view digits = data.substr(6);
     while (!digits.empty() && (digits.back() == ' ' || digits.back() == '\t')) digits.remove_suffix(1);
-    if (digits.empty() || digits.size() > 8) return false;
     std::uint32_t n = 0;
-    for (char c : digits) {
-      if (!isHexDigit(c)) return false;
-      n = n * 16 + static_cast<std::uint32_t>(hexValue(c));
-    }
+    if (!parseHexNumber(digits, n)) return false;
     value.type = kRegDword;
     for (int i = 0; i < 4; ++i) value.data.push_back(static_cast<std::uint8_t>(n >> (8 * i)));
     return true;
@@ -189,15 +195,9 @@ bool parseValueData(std::string_view data, Value& value) {
     type = kRegBinary;
     hex = data.substr(4);
   } else if (data.starts_with("hex(")) {
-    std::size_t close = data.find("):", 4);
-    if (close == std::string_view::npos || close == 4) return false;
-    std::uint32_t n = 0;
-    for (std::size_t i = 4; i < close; ++i) {
-      if (!isHexDigit(data[i])) return false;
-      n = n * 16 + static_cast<std::uint32_t>(hexValue(data[i]));
-    }
-    type = n;
-    hex = data.substr(close + 2);
+    std::size_t start = 0;
+    if (!parseTypeTag(data, type, start)) return false;
+    hex = data.substr(start);
   } else {
     return false;
   }
