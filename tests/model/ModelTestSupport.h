@@ -12,40 +12,14 @@
 
 #include "model/DeviceSeries.h"
 #include "xmlio/Dom.h"
+#include "../xmlio/XmlTestSupport.h"
 
 namespace modeltest {
 
-// A fresh folder per test, removed afterwards.
-class TempFolder {
- public:
-  TempFolder() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string("nexlume_model_") + info->test_suite_name() + "_" + info->name();
-    for (char& c : name)
-      if (c == '/') c = '_';
-    folder_ = std::filesystem::temp_directory_path() / name;
-    std::filesystem::remove_all(folder_);
-    std::filesystem::create_directories(folder_);
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
-  std::string path(std::string_view file) const { return (folder_ / file).string(); }
-
- private:
-  std::filesystem::path folder_;
-};
-
-inline void writeFile(const std::string& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+// Per-test folders and whole-file reads and writes, shared with the xmlio tests.
+using xmltest::readFile;
+using xmltest::TempFolder;
+using xmltest::writeFile;
 
 // A document parsed from text, with its root element.
 struct Xml {

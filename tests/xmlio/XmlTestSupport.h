@@ -18,7 +18,7 @@ class TempFolder {
  public:
   TempFolder() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string("nexlume_xmlio_") + info->test_suite_name() + "_" + info->name();
+    std::string name = std::string("nexlume_test_") + info->test_suite_name() + "_" + info->name();
     for (char& c : name)
       if (c == '/') c = '_';
     folder_ = std::filesystem::temp_directory_path() / name;
