@@ -1,6 +1,7 @@
 #!/bin/bash
 # Installs what the build needs, then builds and runs every test twice: a normal build and an
-# AddressSanitizer + UndefinedBehaviorSanitizer build, both with warnings as errors.
+# AddressSanitizer + UndefinedBehaviorSanitizer build, both with warnings as errors; then the
+# Windows build's tests under Wine (scripts/test-windows.sh).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 jobs=$(nproc)
@@ -22,4 +23,8 @@ for variant in test asan; do
     status=1
   fi
 done
+
+# The Windows build: cross-built with mingw-w64 and tested under Wine against the POSIX build above.
+echo "=== windows build and tests under Wine"
+"$root/scripts/test-windows.sh" || status=1
 exit $status
