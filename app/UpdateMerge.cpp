@@ -41,35 +41,40 @@ MergeOutcome mergeInstalledDescription(const std::string& targetPath, int resour
     if (!platform::pathExists(targetPath)) return replacedPlainly(targetPath, resourceId);
     return kept("the installed description cannot be examined");
   }
-  DeviceSeriesIO2 installedIO(targetPath);
-  if (!installedIO.OpenDocument()) {
-    // Only a file the DOM read and rejected holds nothing to keep; a DOM that is missing or a file
-    // that could not be read says nothing about the user's media.
-    if (installedIO.documentRejected()) return replacedPlainly(targetPath, resourceId);
-    return kept(installedIO.domAvailable() ? "the installed description cannot be read"
-                                           : "the XML DOM is not available");
+  {
+    // Each document is dropped as soon as its record is read: the merge holds one DOM at a time.
+    DeviceSeriesIO2 installedIO(targetPath);
+    if (!installedIO.OpenDocument()) {
+      // Only a file the DOM read and rejected holds nothing to keep; a DOM that is missing or a file
+      // that could not be read says nothing about the user's media.
+      if (installedIO.documentRejected()) return replacedPlainly(targetPath, resourceId);
+      return kept(installedIO.domAvailable() ? "the installed description cannot be read"
+                                             : "the XML DOM is not available");
+    }
+    if (!installedIO.LoadDocumentWithFallback(installed))
+      return kept("the installed file is not a readable description: " + installedIO.lastError());
   }
-  if (!installedIO.LoadDocumentWithFallback(installed))
-    return kept("the installed file is not a readable description: " + installedIO.lastError());
 
   // The new description as carried, in a file created fresh.
   ExtractResourceToNewFile(newPath, resourceId);
-  DeviceSeriesIO2 newIO(newPath);
-  if (!newIO.LoadDocumentWithFallback(fresh)) {
-    std::string why = newIO.lastError();
-    removeScratch(newPath);
-    return kept("the new description cannot be read back: " + why);
+  DeviceSeriesIO2 mergedIO(mergedPath);
+  {
+    DeviceSeriesIO2 newIO(newPath);
+    if (!newIO.LoadDocumentWithFallback(fresh)) {
+      std::string why = newIO.lastError();
+      removeScratch(newPath);
+      return kept("the new description cannot be read back: " + why);
+    }
+    // The merged file carries the new description's version, taken over in memory; it is saved to
+    // a path cleared first, so the save finds no file there to take a version from (and a copy of
+    // the new description there would only cost a copy and a parse).
+    mergedIO.takeDocumentVersion(newIO);
   }
-
-  // The merged file starts as a fresh copy of the new one, so that its version is the new one's.
   removeScratch(mergedPath);
-  platform::copyFile(newPath, mergedPath, /*failIfExists=*/true);
 
   MergeOutcome outcome;
   outcome.report = mergeDeviceSeries(installed, fresh);
 
-  DeviceSeriesIO2 mergedIO(mergedPath);
-  mergedIO.takeDocumentVersion(newIO);  // also when the copy failed
   if (!mergedIO.SaveDocument(fresh)) {
     // Moving the unmerged copy over the installed file would lose the user's media.
     std::string why = mergedIO.lastError();
