@@ -1,3 +1,5 @@
+include(${PROJECT_SOURCE_DIR}/cmake/EmbeddedManifest.cmake)
+
 # nexlume_embed_files(<target> MANIFEST <file> BASE <folder>)
 # Creates the OBJECT library <target> that holds the files named in MANIFEST (lines
 # "<resource id><TAB><path relative to BASE>", '#' comments) in the program image, and the table
@@ -5,28 +7,13 @@
 # such library: the installer links nexlume_resources, a test may link its own.
 function(nexlume_embed_files target)
   cmake_parse_arguments(ARG "" "MANIFEST;BASE" "" ${ARGN})
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${ARG_MANIFEST})
-  file(STRINGS ${ARG_MANIFEST} lines ENCODING UTF-8)
+  nexlume_read_manifest(${ARG_MANIFEST} ${ARG_BASE} ids files)
   set(data "")
   set(table "")
-  set(files "")
-  set(count 0)
-  foreach(line IN LISTS lines)
-    if(line MATCHES "^#" OR line STREQUAL "")
-      continue()
-    endif()
-    if(NOT line MATCHES "^([0-9]+)\t(.+)$")
-      message(FATAL_ERROR "${ARG_MANIFEST}: bad line '${line}'")
-    endif()
-    set(id ${CMAKE_MATCH_1})
-    set(file "${ARG_BASE}/${CMAKE_MATCH_2}")
-    if(NOT EXISTS "${file}")
-      message(FATAL_ERROR "${ARG_MANIFEST}: missing file '${file}'")
-    endif()
-    list(APPEND files "${file}")
+  list(LENGTH ids count)
+  foreach(id file IN ZIP_LISTS ids files)
     string(APPEND data "    .balign 16\nnexlume_res_${id}_begin:\n    .incbin \"${file}\"\nnexlume_res_${id}_end:\n")
     string(APPEND table "    .quad ${id}, nexlume_res_${id}_begin, nexlume_res_${id}_end\n")
-    math(EXPR count "${count} + 1")
   endforeach()
   set(source "${CMAKE_CURRENT_BINARY_DIR}/${target}_files.s")
   # written through a copy so that an unchanged table is not assembled again

@@ -1,5 +1,6 @@
 # Resource scripts (.rc) generated from the same sources as the POSIX build's embedded data, compiled
 # by windres into the Windows executables.
+include(${PROJECT_SOURCE_DIR}/cmake/EmbeddedManifest.cmake)
 
 # nexlume_embed_files(<target> MANIFEST <file> BASE <folder>)
 # Creates the OBJECT library <target> whose resource script holds the files named in MANIFEST (lines
@@ -7,23 +8,9 @@
 # platform::findEmbeddedFile finds with FindResource. A program links exactly one such library.
 function(nexlume_embed_files target)
   cmake_parse_arguments(ARG "" "MANIFEST;BASE" "" ${ARGN})
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${ARG_MANIFEST})
-  file(STRINGS ${ARG_MANIFEST} lines ENCODING UTF-8)
+  nexlume_read_manifest(${ARG_MANIFEST} ${ARG_BASE} ids files)
   set(script "// Generated from ${ARG_MANIFEST}; do not edit.\n#pragma code_page(65001)\n")
-  set(files "")
-  foreach(line IN LISTS lines)
-    if(line MATCHES "^#" OR line STREQUAL "")
-      continue()
-    endif()
-    if(NOT line MATCHES "^([0-9]+)\t(.+)$")
-      message(FATAL_ERROR "${ARG_MANIFEST}: bad line '${line}'")
-    endif()
-    set(id ${CMAKE_MATCH_1})
-    set(file "${ARG_BASE}/${CMAKE_MATCH_2}")
-    if(NOT EXISTS "${file}")
-      message(FATAL_ERROR "${ARG_MANIFEST}: missing file '${file}'")
-    endif()
-    list(APPEND files "${file}")
+  foreach(id file IN ZIP_LISTS ids files)
     nexlume_rc_quote(quoted "${file}")
     string(APPEND script "${id} BIN ${quoted}\n")
   endforeach()

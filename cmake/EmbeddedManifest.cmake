@@ -1,0 +1,27 @@
+# nexlume_read_manifest(<manifest> <base> <ids_var> <files_var>)
+# Reads a manifest of embedded files (lines "<resource id><TAB><path relative to base>", '#'
+# comments and blank lines ignored) into two parallel lists: the resource ids and the full paths.
+# A bad line or a missing file stops the configuration. Both builds embed through it: the POSIX
+# build as assembled data, the Windows build as a resource script.
+function(nexlume_read_manifest manifest base ids_var files_var)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${manifest})
+  file(STRINGS ${manifest} lines ENCODING UTF-8)
+  set(ids "")
+  set(files "")
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^#" OR line STREQUAL "")
+      continue()
+    endif()
+    if(NOT line MATCHES "^([0-9]+)\t(.+)$")
+      message(FATAL_ERROR "${manifest}: bad line '${line}'")
+    endif()
+    set(file "${base}/${CMAKE_MATCH_2}")
+    if(NOT EXISTS "${file}")
+      message(FATAL_ERROR "${manifest}: missing file '${file}'")
+    endif()
+    list(APPEND ids ${CMAKE_MATCH_1})
+    list(APPEND files "${file}")
+  endforeach()
+  set(${ids_var} "${ids}" PARENT_SCOPE)
+  set(${files_var} "${files}" PARENT_SCOPE)
+endfunction()
