@@ -572,15 +572,7 @@ void Document::save(const std::string& path) const {
   std::string error;
   if (!xmlsource::checkCharacters(text, error)) throw Error(kFailed, "the text is not valid UTF-8 XML (" + error + ")");
 
-  std::unique_ptr<platform::File> file = platform::createFileForWriting(path);
-  if (!file) throw Error(kFailed, "cannot create the file");
-  const std::optional<std::size_t> written = file->write(text.data(), text.size());
-  const bool complete = written && *written == text.size() && file->flush();
-  file.reset();
-  if (!complete) {
-    platform::deleteFile(path);
-    throw Error(kFailed, "cannot write the file");
-  }
+  xmlsource::writeSavedText(path, text);
 }
 
 Node Document::node() const {

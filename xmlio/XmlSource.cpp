@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
+#include <optional>
+
+#include "platform/FileSystem.h"
+#include "xmlio/Dom.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -415,6 +420,18 @@ bool isValidName(std::string_view name) {
     if (!isStart(c) && !(c >= '0' && c <= '9') && c != '-' && c != '.') return false;
   }
   return true;
+}
+
+void writeSavedText(const std::string& path, std::string_view text) {
+  std::unique_ptr<platform::File> file = platform::createFileForWriting(path);
+  if (!file) throw dom::Error(dom::kFailed, "cannot create the file");
+  const std::optional<std::size_t> written = file->write(text.data(), text.size());
+  const bool complete = written && *written == text.size() && file->flush();
+  file.reset();
+  if (!complete) {
+    platform::deleteFile(path);
+    throw dom::Error(dom::kFailed, "cannot write the file");
+  }
 }
 
 }  // namespace xmlsource

@@ -38,4 +38,8 @@ std::string describePosition(std::string_view text, std::size_t offset);
 // byte taken as a name character; both backends refuse to create a node with any other name.
 bool isValidName(std::string_view name);
 
+// Writes a saved document's text to `path` through the platform file layer: replaced and truncated,
+// one write, flushed; a failed write removes the partial file. Throws dom::Error on failure.
+void writeSavedText(const std::string& path, std::string_view text);
+
 }  // namespace xmlsource
