@@ -98,7 +98,7 @@ row("1. load largest description (open + whole DeviceSeries) / bare pugixml pars
     best["BM_Load_DeviceSeries"], best["BM_Load_BarePugixml"], 1.5)
 row("2. save (build document + serialise + write) / bare pugixml serialise + write",
     best["BM_Save_DeviceSeries"], best["BM_Save_BarePugixml"], 1.5)
-row("   save over the merge's copy (probes the file for its version) / bare",
+row("   save over an existing file (probed first for the version to keep) / bare",
     best["BM_Save_DeviceSeriesOverCopy"], best["BM_Save_BarePugixml"], None)
 
 hf = json.load(open(os.path.join(work, "hyperfine.json")))["results"]
