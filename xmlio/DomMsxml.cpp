@@ -667,7 +667,12 @@ bool Document::load(const std::string& path) {
     }
     // From here on every failure is the content's.
     impl.rejectedContent = true;
-    if (!xmlsource::makeUtf8(*bytes, impl.loadError)) return false;
+    bool unsupportedEncoding = false;
+    if (!xmlsource::makeUtf8(*bytes, impl.loadError, &unsupportedEncoding)) {
+      // A file in an encoding this DOM cannot read may be a good description: it is not rejected.
+      impl.rejectedContent = !unsupportedEncoding;
+      return false;
+    }
     const std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
     if (!xmlsource::surelyPassesMarkupCheck(text) && !xmlsource::checkMarkup(text, impl.loadError)) return false;
     bytes.reset();

@@ -328,7 +328,10 @@ bool Document::load(const std::string& path) {
     // From here on every failure is the content's.
     impl.rejectedContent = true;
     std::string error;
-    if (!xmlsource::makeUtf8(*bytes, error)) {
+    bool unsupportedEncoding = false;
+    if (!xmlsource::makeUtf8(*bytes, error, &unsupportedEncoding)) {
+      // A file in an encoding this DOM cannot read may be a good description: it is not rejected.
+      impl.rejectedContent = !unsupportedEncoding;
       impl.loadError = error;
       return false;
     }

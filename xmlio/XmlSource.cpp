@@ -196,7 +196,8 @@ std::string describePosition(std::string_view text, std::size_t offset) {
   return "line " + std::to_string(line) + ", column " + std::to_string(column);
 }
 
-bool makeUtf8(std::vector<std::uint8_t>& bytes, std::string& error) {
+bool makeUtf8(std::vector<std::uint8_t>& bytes, std::string& error, bool* unsupportedEncoding) {
+  if (unsupportedEncoding != nullptr) *unsupportedEncoding = false;
   const std::size_t n = bytes.size();
   auto at = [&](std::size_t i) -> int { return i < n ? bytes[i] : -1; };
   std::vector<std::uint8_t> converted;
@@ -235,6 +236,7 @@ bool makeUtf8(std::vector<std::uint8_t>& bytes, std::string& error) {
     bytes.swap(converted);
   } else {
     error = "unsupported encoding \"" + std::string(encoding) + "\"";
+    if (unsupportedEncoding != nullptr) *unsupportedEncoding = true;
     return false;
   }
   return checkCharacters(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), error);

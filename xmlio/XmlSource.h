@@ -14,8 +14,9 @@ namespace xmlsource {
 // byte-order mark, or recognised by its "<?" start) is converted; a declared ISO-8859-1,
 // windows-1252 or US-ASCII encoding is converted or checked; any other declared encoding is refused.
 // Then every character is checked to be well-formed UTF-8 and an XML character.
-// False, with `error` set, when the document cannot be read.
-bool makeUtf8(std::vector<std::uint8_t>& bytes, std::string& error);
+// False, with `error` set, when the document cannot be read; `unsupportedEncoding`, when given, then
+// tells whether only its declared encoding stood in the way (its content is then unknown, not bad).
+bool makeUtf8(std::vector<std::uint8_t>& bytes, std::string& error, bool* unsupportedEncoding = nullptr);
 
 // Whether the text is well-formed UTF-8 made of XML characters (the last step of makeUtf8).
 bool checkCharacters(std::string_view text, std::string& error);
