@@ -16,9 +16,15 @@ jobs=${BENCH_BUILD_JOBS:-2}
 repetitions=${BENCH_REPETITIONS:-5}
 runs=${BENCH_RUNS:-10}
 
-for tool in hyperfine python3 /usr/bin/time; do
-  command -v "$tool" >/dev/null || { echo "scripts/bench.sh: $tool is needed (Debian: hyperfine python3 time)" >&2; exit 1; }
+"$root/scripts/install-packages.sh"
+missing=()
+for package in hyperfine python3 time; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
 done
+if ((${#missing[@]} > 0)); then
+  apt-get update
+  DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
+fi
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DNEXLUME_BENCH=ON >/dev/null
 cmake --build "$build" -j"$jobs" --target nexlume_bench nexlume-update-floor nexlume-q7-setup
