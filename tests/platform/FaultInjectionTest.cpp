@@ -15,8 +15,8 @@ class FaultInjection : public ::testing::Test {
     ::unsetenv("NEXLUME_FAULT_AT");
     platform::resetFaultInjectionForTesting();
   }
-  void inject(const char* spec) {
-    ::setenv("NEXLUME_FAULT_AT", spec, 1);
+  void inject(const char* plan) {
+    ::setenv("NEXLUME_FAULT_AT", plan, 1);
     platform::resetFaultInjectionForTesting();
   }
   testfiles::TempFolder folder_;
@@ -40,15 +40,15 @@ TEST_F(FaultInjection, EveryFileOperationIsCountedOnce) {
 }
 
 TEST_F(FaultInjection, TheChosenOperationFailsAsAnIoErrorAndNothingElse) {
-  for (const char* spec : {"2", "2:fail"}) {
-    inject(spec);
+  for (const char* plan : {"2", "2:fail"}) {
+    inject(plan);
     const std::string path = folder_ / "x.txt";
     auto file = platform::createFileForWriting(path);
-    ASSERT_TRUE(file) << spec;
-    EXPECT_FALSE(file->write("abc", 3).has_value()) << spec;  // the second operation
-    EXPECT_EQ(file->write("abc", 3), std::optional<std::size_t>(3)) << spec;
+    ASSERT_TRUE(file) << plan;
+    EXPECT_FALSE(file->write("abc", 3).has_value()) << plan;  // the second operation
+    EXPECT_EQ(file->write("abc", 3), std::optional<std::size_t>(3)) << plan;
     file.reset();
-    EXPECT_EQ(testfiles::readFile(path), "abc") << spec;
+    EXPECT_EQ(testfiles::readFile(path), "abc") << plan;
   }
 }
 
@@ -59,10 +59,10 @@ TEST_F(FaultInjection, AFailedOpenTouchesNothing) {
   EXPECT_EQ(testfiles::readFile(folder_ / "x.txt"), "installed");
 }
 
-TEST_F(FaultInjection, UnusableSpecificationsInjectNothing) {
-  for (const char* spec : {"0", "-3", "x", "2:later", "1:"}) {
-    inject(spec);
-    EXPECT_TRUE(platform::createFileForWriting(folder_ / "x.txt")) << spec;
+TEST_F(FaultInjection, UnusablePlansInjectNothing) {
+  for (const char* plan : {"0", "-3", "x", "2:later", "1:"}) {
+    inject(plan);
+    EXPECT_TRUE(platform::createFileForWriting(folder_ / "x.txt")) << plan;
   }
 }
 
