@@ -191,10 +191,17 @@ void readFields(const Form<R>& form, const dom::Node& element, R& record) {
   }
   if (form.beforeNamed) form.beforeNamed(record);
   if (!form.byName.empty()) {
+    // Children nearly always come in form order, so the search for a child's field starts after
+    // the field of the child before and wraps around: one comparison per child in the usual case.
+    const std::size_t count = form.byName.size();
+    std::size_t expected = 0;
     forEachSibling(children.remaining(), [&](const dom::Node& child) {
-      for (const Field<R>& f : form.byName) {
+      for (std::size_t tried = 0; tried < count; ++tried) {
+        const std::size_t index = (expected + tried) % count;
+        const Field<R>& f = form.byName[index];
         if (child.hasName(f.name)) {
           withContext(f.name, [&] { f.read(f, child, record, notes); });
+          expected = index + 1;
           break;
         }
       }
@@ -421,16 +428,24 @@ struct List {
   template <class T>
   static void read(const dom::Node& e, Names n, std::vector<T>& v) {
     if constexpr (Mode == OnRead::Refill) v.clear();
+    // Counted first, so that the entries (some of several kilobytes) are read in place, never moved.
+    std::size_t entries = 0;
+    forEachChild(e, [&](const dom::Node& child) {
+      if constexpr (Taking == Take::NamedChildren) {
+        if (!child.hasName(n.entry)) return;
+      }
+      ++entries;
+    });
+    v.reserve(v.size() + entries);
     int number = 0;
     forEachChild(e, [&](const dom::Node& child) {
       if constexpr (Taking == Take::NamedChildren) {
         if (!child.hasName(n.entry)) return;
       }
       ++number;
-      T entry{};
+      T& entry = v.emplace_back();
       withContextOf([&] { return entryStep(n.entry, number); },
                     [&] { Elem::read(child, Names{n.entry, {}}, entry); });
-      v.push_back(std::move(entry));
     });
   }
   template <class T>

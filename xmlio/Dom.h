@@ -75,6 +75,10 @@ class Node {
   // Element: the concatenation of its text and CDATA descendants, untrimmed.
   // Attribute: its text.
   std::string value() const;
+  // The same value as a view, valid until `buffer` or the document changes: into the document's own
+  // text where the backend holds it as UTF-8 (pugixml), else into `buffer`. Readers that only parse
+  // a value use this and reuse one buffer, so that no value is copied.
+  std::string_view value(std::string& buffer) const;
   // Replaces the content of an element (or the text of an attribute) by `text`; empty text leaves
   // the element without content.
   void setValue(std::string_view text);
@@ -125,6 +129,8 @@ class Document {
   // return as &#13;. A text that would not load again (invalid UTF-8, control characters) is not
   // written. Throws Error on failure; a partly written file is deleted.
   void save(const std::string& path) const;
+  // The text save() writes, in memory. Throws Error when the document would not load again.
+  std::string text() const;
 
   // The document node: walk its children to find the root; append the root to it.
   Node node() const;

@@ -1,6 +1,7 @@
 #include "xmlio/Encodings.h"
 
 #include <algorithm>
+#include <bit>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
@@ -39,29 +40,24 @@ std::size_t skipDigits(std::string_view text, std::size_t i) {
 // The value of text that starts (after its sign) with plain decimal digits and an optional '.'
 // and fraction, not followed by an exponent, when it can be had exactly and fast, as nearly every
 // value of a description can: up to 15 digits make an exact integer, and dividing it by an exact
-// power of ten up to 1e15 rounds correctly. Nothing otherwise.
-std::optional<double> plainDecimal(std::string_view text) {
+// power of ten up to 1e15 rounds correctly. False otherwise.
+bool plainDecimal(const char* p, const char* end, double& value) {
   static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                             1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  const char* const start = p;
   std::uint64_t mantissa = 0;
-  int digitCount = 0;
-  int fractionDigits = 0;
-  bool inFraction = false;
-  std::size_t i = 0;
-  for (; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '.' && !inFraction) {
-      inFraction = true;
-    } else if (isDigit(c)) {
-      if (++digitCount > 15) return std::nullopt;
-      mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
-      fractionDigits += inFraction ? 1 : 0;
-    } else {
-      break;
-    }
+  while (p != end && isDigit(*p)) mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p++ - '0');
+  const char* const integerEnd = p;
+  const char* fractionStart = p;
+  if (p != end && *p == '.') {
+    fractionStart = ++p;
+    while (p != end && isDigit(*p)) mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p++ - '0');
   }
-  if (digitCount == 0 || (i < text.size() && (text[i] == 'e' || text[i] == 'E'))) return std::nullopt;
-  return static_cast<double>(mantissa) / kPowersOfTen[fractionDigits];
+  const std::ptrdiff_t fractionDigits = p - fractionStart;
+  const std::ptrdiff_t digitCount = (integerEnd - start) + fractionDigits;
+  if (digitCount == 0 || digitCount > 15 || (p != end && (*p == 'e' || *p == 'E'))) return false;
+  value = static_cast<double>(mantissa) / kPowersOfTen[fractionDigits];
+  return true;
 }
 
 }  // namespace
@@ -102,7 +98,7 @@ double parseFloat(std::string_view text) {
   std::size_t i = start;
   bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  if (const std::optional<double> plain = plainDecimal(text.substr(i))) return negative ? -*plain : *plain;
+  if (double plain; plainDecimal(text.data() + i, text.data() + text.size(), plain)) return negative ? -plain : plain;
   const std::size_t digitsStart = i;
   const std::size_t intEnd = skipDigits(text, i);
   std::size_t end = intEnd;
@@ -149,14 +145,70 @@ double parseFloat(std::string_view text) {
   return negative ? -value : value;
 }
 
-std::string formatFloat(double value, int precision) {
-  // Fixed notation of any double needs at most 309 integer digits, the sign, the point and the decimals.
+namespace {
+
+// "%.*f" of a finite value below 2^53 with up to 3 decimals, the form of nearly every saved value,
+// written exactly without the general conversion: the value is mantissa x 2^exponent, so
+// mantissa x 10^precision (below 2^63) shifted right by -exponent is the scaled value, rounded half
+// to even as printf rounds. Returns the length written, or 0 when the value is not of that kind.
+std::size_t formatSmallFixed(double value, int precision, char* out) {
+  static constexpr std::uint64_t kScales[] = {1, 10, 100, 1000};
+  if (precision < 0 || precision > 3 || !std::isfinite(value)) return 0;
+  const auto bits = std::bit_cast<std::uint64_t>(value);
+  const bool negative = (bits >> 63) != 0;
+  const auto biasedExponent = static_cast<int>((bits >> 52) & 0x7FF);
+  std::uint64_t mantissa = bits & ((std::uint64_t{1} << 52) - 1);
+  int exponent = -1074;  // of a subnormal
+  if (biasedExponent != 0) {
+    mantissa |= std::uint64_t{1} << 52;
+    exponent = biasedExponent - 1075;
+  }
+  if (exponent > 0) return 0;  // 2^53 or more
+  const std::uint64_t scale = kScales[precision];
+  const std::uint64_t scaled = mantissa * scale;
+  std::uint64_t rounded = 0;
+  const int shift = -exponent;
+  if (shift == 0) {
+    rounded = scaled;
+  } else if (shift < 64) {
+    rounded = scaled >> shift;
+    const std::uint64_t rest = scaled & ((std::uint64_t{1} << shift) - 1);
+    const std::uint64_t half = std::uint64_t{1} << (shift - 1);
+    if (rest > half || (rest == half && (rounded & 1) != 0)) ++rounded;
+  }  // else the scaled value is below one half: it rounds to 0
+  char* p = out;
+  if (negative) *p++ = '-';
+  p = std::to_chars(p, p + 24, rounded / scale).ptr;
+  if (precision > 0) {
+    *p++ = '.';
+    std::uint64_t fraction = rounded % scale;
+    for (int digit = precision - 1; digit >= 0; --digit) {
+      p[digit] = static_cast<char>('0' + fraction % 10);
+      fraction /= 10;
+    }
+    p += precision;
+  }
+  return static_cast<std::size_t>(p - out);
+}
+
+// Fixed notation of any double needs at most 309 integer digits, the sign, the point and the decimals.
+constexpr std::size_t kFormattedFloatCapacity = 420;
+
+// "%.*f" of `value` into `buffer`; the length written.
+std::size_t formatFloatInto(double value, int precision, char (&buffer)[kFormattedFloatCapacity]) {
   if (precision < 0) precision = 0;
   if (precision > 100) precision = 100;
-  char buffer[420];
+  if (const std::size_t length = formatSmallFixed(value, precision, buffer)) return length;
   const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, precision);
   if (error != std::errc()) throw std::runtime_error("formatFloat(): value cannot be formatted");
-  return std::string(buffer, end);
+  return static_cast<std::size_t>(end - buffer);
+}
+
+}  // namespace
+
+std::string formatFloat(double value, int precision) {
+  char buffer[kFormattedFloatCapacity];
+  return std::string(buffer, formatFloatInto(value, precision, buffer));
 }
 
 float narrowToFloat(double value) {
@@ -181,7 +233,8 @@ dom::Node writeIntElement(dom::Document& doc, std::string_view name, std::int32_
 }
 
 dom::Node writeFloatElement(dom::Document& doc, std::string_view name, double value, int precision) {
-  return writeStringElement(doc, name, formatFloat(value, precision));
+  char buffer[kFormattedFloatCapacity];
+  return writeStringElement(doc, name, std::string_view(buffer, formatFloatInto(value, precision, buffer)));
 }
 
 dom::Node writeBoolElement(dom::Document& doc, std::string_view name, bool value) {
@@ -218,11 +271,22 @@ dom::Node writeIntAttribute(dom::Document& doc, std::string_view name, std::int3
 
 // ---- Readers ---------------------------------------------------------------------------------------
 
-std::int32_t readIntValue(const dom::Node& node) { return parseInt(node.value()); }
+namespace {
 
-double readFloatValue(const dom::Node& node) { return parseFloat(node.value()); }
+// The value of `node` as a view, through one buffer per thread reused by every reader that only
+// parses the value, so that reading a number copies nothing.
+std::string_view parsedValue(const dom::Node& node) {
+  thread_local std::string buffer;
+  return node.value(buffer);
+}
 
-bool readBoolValue(const dom::Node& node) { return node.value() == "true"; }
+}  // namespace
+
+std::int32_t readIntValue(const dom::Node& node) { return parseInt(parsedValue(node)); }
+
+double readFloatValue(const dom::Node& node) { return parseFloat(parsedValue(node)); }
+
+bool readBoolValue(const dom::Node& node) { return parsedValue(node) == "true"; }
 
 std::string readStringValue(const dom::Node& node) { return node.value(); }
 
@@ -252,7 +316,7 @@ void readTimeStamp(const dom::Node& container, TimeStamp& stamp) {
 std::int32_t readIntAttribute(const dom::Node& element, std::string_view name) {
   if (!element) throw dom::Error(dom::kInvalidPointer);
   const dom::Node attribute = element.attribute(name);
-  return attribute ? parseInt(attribute.value()) : -1;
+  return attribute ? parseInt(parsedValue(attribute)) : -1;
 }
 
 // ---- Escaped strings -------------------------------------------------------------------------------
