@@ -513,6 +513,11 @@ std::string Node::value() const {
   return text;
 }
 
+std::string_view Node::value(std::string& buffer) const {
+  buffer = value();
+  return buffer;
+}
+
 void Node::setValue(std::string_view text) {
   IXMLDOMNode* node = nodeOf(*this);
   const Bstr content = textForDom(text);
@@ -705,7 +710,9 @@ std::string Document::loadError() const { return impl_ ? impl_->loadError : std:
 
 bool Document::loadRejectedContent() const { return impl_ && impl_->rejectedContent; }
 
-void Document::save(const std::string& path) const {
+void Document::save(const std::string& path) const { xmlsource::writeSavedText(path, text()); }
+
+std::string Document::text() const {
   IXMLDOMDocument2* document = documentOf(impl_);
   // The indentation goes into a copy, so that the document itself keeps exactly its nodes.
   ComRef<IXMLDOMNode> copyNode;
@@ -716,9 +723,7 @@ void Document::save(const std::string& path) const {
   ComRef<IXMLDOMElement> root;
   check(copy->get_documentElement(root.out()));
   if (root) indentChildren(copy.get(), root.get(), std::wstring());
-  const std::string text = spaceBeforeEmptyTagEnd(savedText(copy.get()));
-
-  xmlsource::writeSavedText(path, text);
+  return spaceBeforeEmptyTagEnd(savedText(copy.get()));
 }
 
 Node Document::node() const {

@@ -90,10 +90,24 @@ pugi::xml_node skipStaging(pugi::xml_node node) {
   return node && isStaging(node) ? node.next_sibling() : node;
 }
 
-std::string checkedName(std::string_view name) {
-  if (!xmlsource::isValidName(name)) throw Error(kFailed, "invalid node name");
-  return std::string(name);
-}
+// A valid node name, zero-terminated for pugixml; short names (all of a description's) stay on the stack.
+class CheckedName {
+ public:
+  explicit CheckedName(std::string_view name) {
+    if (!xmlsource::isValidName(name)) throw Error(kFailed, "invalid node name");
+    if (name.size() < sizeof(inline_)) {
+      std::memcpy(inline_, name.data(), name.size());
+      inline_[name.size()] = '\0';
+    } else {
+      long_.assign(name);
+    }
+  }
+  const char* c_str() const { return long_.empty() ? inline_ : long_.c_str(); }
+
+ private:
+  char inline_[64];
+  std::string long_;
+};
 
 // pugixml holds NUL-terminated texts: a text with a zero byte cannot be stored whole.
 void requireNoZeroByte(std::string_view text) {
@@ -223,24 +237,32 @@ Node Node::nextSibling() const {
 }
 
 std::string Node::value() const {
+  std::string buffer;
+  const std::string_view text = value(buffer);
+  if (text.data() == buffer.data()) return buffer;
+  return mappingAllocationFailure([&] { return std::string(text); });
+}
+
+std::string_view Node::value(std::string& buffer) const {
   requireHandle(handle_);
-  return mappingAllocationFailure([&]() -> std::string {
+  return mappingAllocationFailure([&]() -> std::string_view {
     if (isAttributeHandle(handle_)) return asAttribute(handle_).value();
     const pugi::xml_node node = asNode(handle_);
     switch (node.type()) {
       case pugi::node_element:
       case pugi::node_document: {
-        // Nearly every value element holds a single text node.
+        // Nearly every value element holds a single text node, whose text is viewed in place.
         const pugi::xml_node first = node.first_child();
-        if (!first) return std::string();
+        if (!first) return {};
         if (!first.next_sibling() && (first.type() == pugi::node_pcdata || first.type() == pugi::node_cdata))
           return first.value();
-        std::string text;
-        appendTextDescendants(node, text);
-        return text;
+        buffer.clear();
+        appendTextDescendants(node, buffer);
+        return buffer;
       }
       case pugi::node_declaration:
-        return declarationText(node);
+        buffer = declarationText(node);
+        return buffer;
       default:
         return node.value();
     }
@@ -289,7 +311,7 @@ void Node::setAttribute(std::string_view name, std::string_view value) {
     throw Error(kFailed, "only an element has attributes");
   requireNoZeroByte(value);
   pugi::xml_attribute target = asAttribute(attribute(name).handle());
-  if (!target) target = asNode(handle_).append_attribute(checkedName(name).c_str());
+  if (!target) target = asNode(handle_).append_attribute(CheckedName(name).c_str());
   if (!target || !target.set_value(value.data(), value.size())) throw Error(kOutOfMemory);
 }
 
@@ -382,171 +404,187 @@ bool Document::loadRejectedContent() const { return impl_ && impl_->rejectedCont
 
 namespace {
 
-// Appends to the saved text.
-struct TextOutput {
-  std::string& text;
-  TextOutput& operator+=(char c) {
-    text += c;
-    return *this;
-  }
-  TextOutput& operator+=(const char* s) {
-    text += s;
-    return *this;
-  }
-  TextOutput& operator+=(const std::string& s) {
-    text += s;
-    return *this;
-  }
-  void fill(std::size_t count, char c) { text.append(count, c); }
-};
+// The saved text, appended through a cursor into a buffer that grows by doubling: names and texts
+// are copied whole, not a character at a time.
+class TextBuffer {
+ public:
+  TextBuffer() : text_(kInitialCapacity, '\0'), cursor_(text_.data()), end_(text_.data() + text_.size()) {}
 
-// Counts what a TextOutput would append, so that the text is allocated once: growing a large
-// string step by step costs more than writing it.
-struct SizeCount {
-  std::size_t size = 0;
-  SizeCount& operator+=(char) {
-    ++size;
-    return *this;
+  void append(const char* text, std::size_t size) {
+    reserve(size);
+    std::memcpy(cursor_, text, size);
+    cursor_ += size;
   }
-  SizeCount& operator+=(const char* s) {
-    size += std::strlen(s);
-    return *this;
+  void append(std::string_view text) { append(text.data(), text.size()); }
+  void append(char c) {
+    reserve(1);
+    *cursor_++ = c;
   }
-  SizeCount& operator+=(const std::string& s) {
-    size += s.size();
-    return *this;
+  void fill(std::size_t count, char c) {
+    reserve(count);
+    std::memset(cursor_, c, count);
+    cursor_ += count;
   }
-  void fill(std::size_t count, char) { size += count; }
+  std::string take() {
+    text_.resize(static_cast<std::size_t>(cursor_ - text_.data()));
+    return std::move(text_);
+  }
+
+ private:
+  static constexpr std::size_t kInitialCapacity = 64 * 1024;
+
+  void reserve(std::size_t size) {
+    if (static_cast<std::size_t>(end_ - cursor_) < size) grow(size);
+  }
+  void grow(std::size_t size) {
+    const std::size_t used = static_cast<std::size_t>(cursor_ - text_.data());
+    text_.resize(std::max(text_.size() * 2, used + size));
+    cursor_ = text_.data() + used;
+    end_ = text_.data() + text_.size();
+  }
+
+  std::string text_;
+  char* cursor_ = nullptr;
+  char* end_ = nullptr;
 };
 
 // The saved text: two spaces of indentation per level, up to kMaxIndentLevels levels, so that no
 // nesting depth makes the text grow beyond a fixed factor; a text stays inline with its element.
 constexpr unsigned kMaxIndentLevels = 32;
 
-template <class Out>
-void writeEscaped(Out& out, const char* text, bool attribute) {
-  for (const char* p = text; *p != '\0'; ++p) {
-    switch (*p) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += attribute ? ">" : "&gt;"; break;
-      case '"': out += attribute ? "&quot;" : "\""; break;
-      // A carriage return as a reference survives reading, which turns a raw one into a line feed;
-      // in an attribute, tabs and line feeds too (reading turns raw ones into spaces).
-      case '\r': out += "&#13;"; break;
-      case '\n': out += attribute ? "&#10;" : "\n"; break;
-      case '\t': out += attribute ? "&#09;" : "\t"; break;
-      // Any other control character stays raw, so the check of the saved text refuses it.
-      default: out += *p; break;
+// The reference a character is written as in a text (first) and in an attribute (second), or
+// nullptr where it stays as it is. A carriage return as a reference survives reading, which turns a
+// raw one into a line feed; in an attribute, tabs and line feeds too (reading turns raw ones into
+// spaces). Any other control character stays raw, so the check of the saved text refuses it.
+struct Escapes {
+  const char* text[256] = {};
+  const char* attribute[256] = {};
+  constexpr Escapes() {
+    text['&'] = attribute['&'] = "&amp;";
+    text['<'] = attribute['<'] = "&lt;";
+    text['>'] = "&gt;";
+    attribute['"'] = "&quot;";
+    text['\r'] = attribute['\r'] = "&#13;";
+    attribute['\n'] = "&#10;";
+    attribute['\t'] = "&#09;";
+  }
+};
+constexpr Escapes kEscapes;
+
+void writeEscaped(TextBuffer& out, const char* text, bool attribute) {
+  const char* const* references = attribute ? kEscapes.attribute : kEscapes.text;
+  const char* run = text;
+  for (const char* p = text;; ++p) {
+    const auto c = static_cast<unsigned char>(*p);
+    if (c == 0) break;
+    if (const char* reference = references[c]) {
+      out.append(run, static_cast<std::size_t>(p - run));
+      out.append(std::string_view(reference));
+      run = p + 1;
     }
   }
+  out.append(run, std::strlen(run));
 }
 
-template <class Out>
-void writeIndent(Out& out, unsigned depth) {
-  out.fill(2 * std::min(depth, kMaxIndentLevels), ' ');
-}
+void writeIndent(TextBuffer& out, unsigned depth) { out.fill(2 * std::min(depth, kMaxIndentLevels), ' '); }
 
 // Everything but the start and end tags of an element.
-template <class Out>
-void writeSimpleNode(Out& out, const pugi::xml_node& node) {
-  switch (node.type()) {
+void writeSimpleNode(TextBuffer& out, const pugi::xml_node& node, pugi::xml_node_type type) {
+  switch (type) {
     case pugi::node_pcdata:
       writeEscaped(out, node.value(), false);
       break;
     case pugi::node_cdata:
-      out += "<![CDATA[";
-      out += node.value();
-      out += "]]>";
+      out.append("<![CDATA[");
+      out.append(node.value());
+      out.append("]]>");
       break;
     case pugi::node_comment:
-      out += "<!--";
-      out += node.value();
-      out += "-->";
+      out.append("<!--");
+      out.append(node.value());
+      out.append("-->");
       break;
     case pugi::node_pi:
-      out += "<?";
-      out += node.name();
+      out.append("<?");
+      out.append(node.name());
       if (*node.value() != '\0') {
-        out += ' ';
-        out += node.value();
+        out.append(' ');
+        out.append(node.value());
       }
-      out += "?>";
+      out.append("?>");
       break;
     case pugi::node_declaration:
       // A loaded declaration is written as the frame writes a new one, and declares UTF-8.
-      out += "<?xml ";
-      out += declarationText(node, "UTF-8");
-      out += "?>";
+      out.append("<?xml ");
+      out.append(declarationText(node, "UTF-8"));
+      out.append("?>");
       break;
     default:
       break;
   }
 }
 
-template <class Out>
-void writeStartTag(Out& out, const pugi::xml_node& element) {
-  out += '<';
-  out += element.name();
+void writeStartTag(TextBuffer& out, const pugi::xml_node& element, bool hasChildren) {
+  out.append('<');
+  out.append(element.name());
   for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
-    out += ' ';
-    out += a.name();
-    out += "=\"";
+    out.append(' ');
+    out.append(a.name());
+    out.append("=\"");
     writeEscaped(out, a.value(), true);
-    out += '"';
+    out.append('"');
   }
-  out += element.first_child() ? ">" : " />";
+  out.append(hasChildren ? std::string_view(">") : std::string_view(" />"));
 }
 
 // One top-level node and its descendants, in document order without recursion. A line break and
 // indentation precede every node except a text and what directly follows a text.
-template <class Out>
-void writeTree(Out& out, const pugi::xml_node& top) {
+void writeTree(TextBuffer& out, const pugi::xml_node& top) {
   bool breakLine = false;
   unsigned depth = 0;
   pugi::xml_node node = top;
   for (;;) {
     const pugi::xml_node_type type = node.type();
     if (type == pugi::node_pcdata || type == pugi::node_cdata) {
-      writeSimpleNode(out, node);
+      writeSimpleNode(out, node, type);
       breakLine = false;
     } else {
       if (breakLine) {
-        out += '\n';
+        out.append('\n');
         writeIndent(out, depth);
       }
       breakLine = true;
       if (type == pugi::node_element) {
-        writeStartTag(out, node);
-        if (node.first_child()) {
-          node = node.first_child();
+        const pugi::xml_node firstChild = node.first_child();
+        writeStartTag(out, node, static_cast<bool>(firstChild));
+        if (firstChild) {
+          node = firstChild;
           ++depth;
-          breakLine = true;
           continue;
         }
       } else {
-        writeSimpleNode(out, node);
+        writeSimpleNode(out, node, type);
       }
     }
     // On to the next node, closing the elements left behind.
     for (;;) {
       if (node == top) {
-        out += '\n';
+        out.append('\n');
         return;
       }
-      if (node.next_sibling()) {
-        node = node.next_sibling();
+      if (const pugi::xml_node next = node.next_sibling()) {
+        node = next;
         break;
       }
       node = node.parent();
       --depth;
       if (breakLine) {
-        out += '\n';
+        out.append('\n');
         writeIndent(out, depth);
       }
-      out += "</";
-      out += node.name();
-      out += '>';
+      out.append("</");
+      out.append(node.name());
+      out.append('>');
       breakLine = true;
     }
   }
@@ -554,28 +592,24 @@ void writeTree(Out& out, const pugi::xml_node& top) {
 
 }  // namespace
 
-void Document::save(const std::string& path) const {
+void Document::save(const std::string& path) const { xmlsource::writeSavedText(path, text()); }
+
+std::string Document::text() const {
   if (!impl_) throw Error(kInvalidPointer);
   std::string text;
   try {
-    auto writeDocument = [&](auto& out) {
-      for (pugi::xml_node child = skipStaging(impl_->document.first_child()); child;
-           child = skipStaging(child.next_sibling()))
-        writeTree(out, child);
-    };
-    SizeCount count;
-    writeDocument(count);
-    text.reserve(count.size);
-    TextOutput output{text};
-    writeDocument(output);
+    TextBuffer out;
+    for (pugi::xml_node child = skipStaging(impl_->document.first_child()); child;
+         child = skipStaging(child.next_sibling()))
+      writeTree(out, child);
+    text = out.take();
   } catch (const std::bad_alloc&) {
     throw Error(kOutOfMemory);
   }
   // A document that would not load again is not written.
   std::string error;
   if (!xmlsource::checkCharacters(text, error)) throw Error(kFailed, "the text is not valid UTF-8 XML (" + error + ")");
-
-  xmlsource::writeSavedText(path, text);
+  return text;
 }
 
 Node Document::node() const {
@@ -585,23 +619,21 @@ Node Document::node() const {
 
 Node Document::createElement(std::string_view name) {
   if (!impl_) throw Error(kInvalidPointer);
-  const std::string checked = checkedName(name);
-  pugi::xml_node element = impl_->stagingElement().append_child(pugi::node_element);
-  if (!element || !element.set_name(checked.c_str())) throw Error(kOutOfMemory);
+  const pugi::xml_node element = impl_->stagingElement().append_child(CheckedName(name).c_str());
+  if (!element) throw Error(kOutOfMemory);
   return wrap(element);
 }
 
 Node Document::createAttribute(std::string_view name) {
   if (!impl_) throw Error(kInvalidPointer);
-  const std::string checked = checkedName(name);
-  pugi::xml_attribute attribute = impl_->stagingElement().append_attribute(checked.c_str());
+  pugi::xml_attribute attribute = impl_->stagingElement().append_attribute(CheckedName(name).c_str());
   if (!attribute) throw Error(kOutOfMemory);
   return wrap(attribute);
 }
 
 Node Document::createProcessingInstruction(std::string_view target, std::string_view data) {
   if (!impl_) throw Error(kInvalidPointer);
-  const std::string checked = checkedName(target);
+  const CheckedName checked(target);
   requireNoZeroByte(data);
   if (data.find("?>") != std::string_view::npos) throw Error(kFailed, "\"?>\" in processing-instruction data");
   pugi::xml_node pi = impl_->stagingElement().append_child(pugi::node_pi);

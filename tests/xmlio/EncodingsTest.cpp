@@ -72,6 +72,38 @@ TEST(FormatFloat, IsFixedWithThreeDecimals) {
   EXPECT_EQ(formatFloat(-DBL_MAX, 3).size(), 1 + 309 + 4u);
 }
 
+// The short path for values below 2^53 must give exactly what printf gives, ties included (half to
+// even on the exact binary value), for every precision it takes and the ones beside them.
+TEST(FormatFloat, MatchesPrintfExactly) {
+  std::vector<double> values = {0.0625, 0.1875, 2.0625, -0.0625, 0.0005, 0.0015, 1e-300, 5e-324, -5e-324,
+                                0.4999999999999999, 0.5, 1.5, 2.5, 9007199254740991.0, 9007199254740992.0,
+                                4503599627370495.5, 1234.5675, 0.9995, 0.9994999999999999, 99.9995};
+  std::uint64_t state = 0x9E3779B97F4A7C15u;
+  auto next = [&] {
+    state ^= state << 13;
+    state ^= state >> 7;
+    state ^= state << 17;
+    return state;
+  };
+  for (int i = 0; i < 20000; ++i) {
+    // Three-decimal values and their neighbours, and raw bit patterns of every magnitude.
+    const double decimal = static_cast<double>(static_cast<std::int64_t>(next() % 2000000) - 1000000) / 1000.0;
+    values.push_back(decimal);
+    values.push_back(std::nextafter(decimal, 1e300));
+    double raw;
+    const std::uint64_t bits = next();
+    std::memcpy(&raw, &bits, sizeof raw);
+    if (std::isfinite(raw)) values.push_back(raw);
+  }
+  char expected[512];
+  for (const double value : values) {
+    for (int precision = 0; precision <= 4; ++precision) {
+      std::snprintf(expected, sizeof expected, "%.*f", precision, value);
+      ASSERT_EQ(formatFloat(value, precision), expected) << "value " << value << ", precision " << precision;
+    }
+  }
+}
+
 // A locale whose decimal point is a comma, as in German.
 struct CommaDecimalPoint : std::numpunct<char> {
   char do_decimal_point() const override { return ','; }
