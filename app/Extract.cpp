@@ -65,8 +65,9 @@ bool extract(const std::string& targetPath, int resourceId, WriteMode mode) {
     progressLine("[%02d] %s error: file cannot opened.\r\n", number, path);
     return false;
   }
-  // Written straight from the program image, in one call.
+  // Written straight from the program image, in one call; the image's pages are not needed after.
   std::optional<std::size_t> written = file->write(resource.data, resource.size);
+  platform::releaseEmbeddedFile(resource);
   bool complete = written && *written == resource.size;
   if (complete && mode == WriteMode::ThroughCopy) {
     complete = file->flush();

@@ -19,6 +19,12 @@ struct EmbeddedFile {
 // FindResource + LoadResource + SizeofResource for type "BIN".
 EmbeddedFile findEmbeddedFile(int resourceId);
 
+// Tells the system that the program will not read this embedded file again soon: its pages leave
+// the process's resident memory (they stay in the image, and a later read brings them back). The
+// installer writes each file once, so the payload need not stay resident. No effect where the
+// system cannot do this.
+void releaseEmbeddedFile(const EmbeddedFile& file);
+
 // The string-table entry `id`, or nothing when the table has no such entry.
 std::optional<std::string> loadString(int id);
 

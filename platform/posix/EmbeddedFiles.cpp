@@ -1,5 +1,8 @@
 // The embedded files: a table that the build generates from a manifest (see EmbedFiles.cmake) and
 // links into each program, one entry per resource id pointing at data placed in the image by .incbin.
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstdint>
 
 #include "platform/Resources.h"
@@ -25,6 +28,17 @@ EmbeddedFile findEmbeddedFile(int resourceId) {
     }
   }
   return {};
+}
+
+void releaseEmbeddedFile(const EmbeddedFile& file) {
+  if (file.data == nullptr || file.size == 0) return;
+  // Only the pages wholly inside the file: the pages at its ends may hold parts of its neighbours.
+  static const auto pageSize = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const auto begin = reinterpret_cast<std::uintptr_t>(file.data);
+  const std::uintptr_t first = (begin + pageSize - 1) / pageSize * pageSize;
+  const std::uintptr_t last = (begin + file.size) / pageSize * pageSize;
+  // The image's pages are a private, read-only mapping of the program file: dropping them loses nothing.
+  if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
 }
 
 }  // namespace platform

@@ -17,6 +17,13 @@ EmbeddedFile findEmbeddedFile(int resourceId) {
   return {ResourceStatus::Found, static_cast<const std::uint8_t*>(data), size};
 }
 
+void releaseEmbeddedFile(const EmbeddedFile& file) {
+  if (file.data == nullptr || file.size == 0) return;
+  // Unlocking pages that are not locked takes them out of the working set; it reports
+  // ERROR_NOT_LOCKED, which is expected here.
+  VirtualUnlock(const_cast<std::uint8_t*>(file.data), file.size);
+}
+
 // A string table resource holds blocks of 16 counted UTF-16 strings; block n + 1 holds ids 16n to
 // 16n + 15, and an id without a text has the length 0.
 std::optional<std::string> loadString(int id) {
