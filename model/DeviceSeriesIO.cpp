@@ -1,5 +1,7 @@
 #include "model/DeviceSeriesIO.h"
 
+#include <functional>
+
 FormatVersion& DeviceSeriesIO::GetVersion(FormatVersion& version) const {
   version = FormatVersion::parse(versionText());
   return version;
@@ -34,10 +36,21 @@ bool DeviceSeriesIO::LoadDocumentWithFallback(DeviceSeries& series) {
   return false;
 }
 
-bool DeviceSeriesIO::SaveDocument(DeviceSeries& series) {
-  return saveContent([&](dom::Document& doc) {
-    dom::Node root = WriteRoot(doc);
+namespace {
+
+// The root element with the whole record.
+std::function<dom::Node(dom::Document&)> rootWriter(DeviceSeriesIO& io, DeviceSeries& series) {
+  return [&io, &series](dom::Document& doc) {
+    dom::Node root = io.WriteRoot(doc);
     writeDeviceSeries(doc, series, root);
     return root;
-  });
+  };
+}
+
+}  // namespace
+
+bool DeviceSeriesIO::SaveDocument(DeviceSeries& series) { return saveContent(rootWriter(*this, series)); }
+
+dom::Document DeviceSeriesIO::ComposeDocument(DeviceSeries& series) {
+  return composeDocument(rootWriter(*this, series));
 }

@@ -23,6 +23,9 @@ class DeviceSeriesIO : public ICommonIO {
   // serialiser's own). Gives every media one feed calibration per model. False on any failure, with
   // the file untouched when the failure came before writing.
   bool SaveDocument(DeviceSeries& series);
+  // The document SaveDocument writes, in memory (for measuring the save apart from the file). Throws
+  // on failure; the caller has initialised COM.
+  dom::Document ComposeDocument(DeviceSeries& series);
 
  protected:
   virtual const char* versionText() const { return "1.0.0.0"; }

@@ -262,6 +262,16 @@ std::string ICommonIO::versionTextToWrite() const {
   return FormatVersion::unpack(documentVersion).text();
 }
 
+dom::Document ICommonIO::composeDocument(const std::function<dom::Node(dom::Document& document)>& writeContent) {
+  const std::string versionText = versionTextToWrite();
+  dom::Document document = dom::Document::create();
+  document.insertBefore(document.createProcessingInstruction("xml", "version='1.0' encoding='UTF-8'"), dom::Node());
+  dom::Node root = writeContent(document);
+  root.setAttribute("strVersion", versionText);
+  document.node().appendChild(root);
+  return document;
+}
+
 bool ICommonIO::saveContent(const std::function<dom::Node(dom::Document& document)>& writeContent) {
   // COM stays initialised for the whole save and is balanced on every path.
   struct ComForSave {
@@ -277,14 +287,7 @@ bool ICommonIO::saveContent(const std::function<dom::Node(dom::Document& documen
   try {
     // Sets documentVersion from the file on disk when it has a root with a version.
     ProbeDocument();
-    const std::string versionText = versionTextToWrite();
-
-    dom::Document document = dom::Document::create();
-    document.insertBefore(document.createProcessingInstruction("xml", "version='1.0' encoding='UTF-8'"), dom::Node());
-    dom::Node root = writeContent(document);
-    root.setAttribute("strVersion", versionText);
-    document.node().appendChild(root);
-    document.save(path_);
+    composeDocument(writeContent).save(path_);
     lastError_.clear();
     return true;
   } catch (...) {

@@ -118,6 +118,10 @@ class ICommonIO {
   // declaration, appends writeContent(document) as root with that strVersion, and saves it.
   // False on any failure; a failure before the file is written leaves it untouched.
   bool saveContent(const std::function<dom::Node(dom::Document& document)>& writeContent);
+  // The document such a save writes, built in memory: the XML declaration and writeContent(document)
+  // as root with the strVersion to write. Throws what the DOM or the writer throws. The caller has
+  // initialised COM.
+  dom::Document composeDocument(const std::function<dom::Node(dom::Document& document)>& writeContent);
 
   MSXMLDOMCreator provider_;
   std::string path_;
