@@ -109,7 +109,7 @@ template <class R>
 struct Field {
   std::string_view name;   // the element name, which is also the member's name
   std::string_view entry;  // entries of arrays and lists: their name or index prefix; else empty
-  dom::Node (*write)(const Field& field, dom::Document& doc, const R& record);
+  dom::Node (*write)(const Field& field, Placement where, const R& record);
   void (*read)(const Field& field, const dom::Node& element, R& record, ReadNotes& notes);
   void (*visit)(const Field& field, const R& record, FieldVisitor& visitor);
   bool (*isWritten)(const R& record) = nullptr;  // nullptr: always written
@@ -144,8 +144,8 @@ constexpr Field<typename MemberOf<decltype(Member)>::Record> field(std::string_v
   return Field<R>{
       name,
       entry,
-      [](const Field<R>& f, dom::Document& doc, const R& record) {
-        return Kind::write(doc, Names{f.name, f.entry}, record.*Member);
+      [](const Field<R>& f, Placement where, const R& record) {
+        return Kind::write(where, Names{f.name, f.entry}, record.*Member);
       },
       [](const Field<R>& f, const dom::Node& element, R& record, ReadNotes&) {
         Kind::read(element, Names{f.name, f.entry}, record.*Member);
@@ -212,10 +212,11 @@ void readFields(const Form<R>& form, const dom::Node& element, R& record) {
 
 // Appends `record`'s children to `element` in form order, skipping fields whose condition fails.
 template <class R>
-void writeFields(const Form<R>& form, dom::Document& doc, const R& record, dom::Node& element) {
+void writeFields(const Form<R>& form, dom::Document& doc, const R& record, const dom::Node& element) {
+  const Placement inside(doc, element);
   for (std::span<const Field<R>> part : {form.positional, form.byName}) {
     for (const Field<R>& f : part) {
-      if (!f.isWritten || f.isWritten(record)) element.appendChild(f.write(f, doc, record));
+      if (!f.isWritten || f.isWritten(record)) f.write(f, inside, record);
     }
   }
 }
@@ -229,9 +230,9 @@ void visitFields(const Form<R>& form, const R& record, FieldVisitor& visitor) {
 
 // The record's element (named after its type unless `name` is given) with all its children.
 template <class R>
-dom::Node writeRecord(dom::Document& doc, const R& record, std::string_view name = {}) {
-  dom::Node element = doc.createElement(name.empty() ? FormOf<R>::form.element : name);
-  writeFields(FormOf<R>::form, doc, record, element);
+dom::Node writeRecord(Placement where, const R& record, std::string_view name = {}) {
+  dom::Node element = where.createElement(name.empty() ? FormOf<R>::form.element : name);
+  writeFields(FormOf<R>::form, where.document(), record, element);
   return element;
 }
 
@@ -247,11 +248,11 @@ void visitRecord(const R& record, FieldVisitor& visitor) {
 }
 
 // ---- Value kinds -------------------------------------------------------------------------------------
-// A kind has write(doc, names, value) -> element, read(element, names, value) and
+// A kind has write(placement, names, value) -> element, read(element, names, value) and
 // visit(visitor, name, value).
 
 struct Int {
-  static dom::Node write(dom::Document& doc, Names n, std::int32_t v) { return writeIntElement(doc, n.name, v); }
+  static dom::Node write(Placement where, Names n, std::int32_t v) { return writeIntElement(where, n.name, v); }
   static void read(const dom::Node& e, Names, std::int32_t& v) { v = readIntValue(e); }
   static void visit(FieldVisitor& out, std::string_view name, std::int32_t v) { out.integer(name, v); }
 };
@@ -261,7 +262,7 @@ double storedReal(double value);
 
 template <class T>
 struct Real {
-  static dom::Node write(dom::Document& doc, Names n, T v) { return writeFloatElement(doc, n.name, v, 3); }
+  static dom::Node write(Placement where, Names n, T v) { return writeFloatElement(where, n.name, v, 3); }
   static void read(const dom::Node& e, Names, T& v) {
     if constexpr (std::is_same_v<T, float>) {
       v = narrowToFloat(readFloatValue(e));
@@ -275,14 +276,14 @@ using Float = Real<float>;
 using Double = Real<double>;
 
 struct Bool {
-  static dom::Node write(dom::Document& doc, Names n, bool v) { return writeBoolElement(doc, n.name, v); }
+  static dom::Node write(Placement where, Names n, bool v) { return writeBoolElement(where, n.name, v); }
   static void read(const dom::Node& e, Names, bool& v) { v = readBoolValue(e); }
   static void visit(FieldVisitor& out, std::string_view name, bool v) { out.boolean(name, v); }
 };
 
 struct String {
-  static dom::Node write(dom::Document& doc, Names n, const std::string& v) {
-    return writeStringElement(doc, n.name, v);
+  static dom::Node write(Placement where, Names n, const std::string& v) {
+    return writeStringElement(where, n.name, v);
   }
   static void read(const dom::Node& e, Names, std::string& v) { v = readStringValue(e); }
   static void visit(FieldVisitor& out, std::string_view name, const std::string& v) { out.text(name, v); }
@@ -290,8 +291,8 @@ struct String {
 
 // Language-keyed text: 13 children named after the language slots.
 struct Language {
-  static dom::Node write(dom::Document& doc, Names n, const LanguageText& v) {
-    return writeLanguageText(doc, n.name, v);
+  static dom::Node write(Placement where, Names n, const LanguageText& v) {
+    return writeLanguageText(where, n.name, v);
   }
   static void read(const dom::Node& e, Names, LanguageText& v) { readLanguageText(e, v); }
   static void visit(FieldVisitor& out, std::string_view name, const LanguageText& v) {
@@ -302,7 +303,7 @@ struct Language {
 };
 
 struct Stamp {
-  static dom::Node write(dom::Document& doc, Names n, const TimeStamp& v) { return writeTimeStamp(doc, n.name, v); }
+  static dom::Node write(Placement where, Names n, const TimeStamp& v) { return writeTimeStamp(where, n.name, v); }
   static void read(const dom::Node& e, Names, TimeStamp& v) { readTimeStamp(e, v); }
   static void visit(FieldVisitor& out, std::string_view name, const TimeStamp& v);
 };
@@ -310,8 +311,8 @@ struct Stamp {
 // A printer command: escaped string element. Stored up to the first zero byte after decoding, since
 // the host takes commands as zero-terminated strings; written from its full length.
 struct Command {
-  static dom::Node write(dom::Document& doc, Names n, const std::string& v) {
-    return writeStringElement(doc, n.name, encodeEscapedString(v));
+  static dom::Node write(Placement where, Names n, const std::string& v) {
+    return writeStringElement(where, n.name, encodeEscapedString(v));
   }
   static void read(const dom::Node& e, Names, std::string& v);
   static void visit(FieldVisitor& out, std::string_view name, const std::string& v) {
@@ -321,7 +322,7 @@ struct Command {
 
 // A colour component: an integer element of which the low 8 bits are kept (300 reads as 44).
 struct ColourComponent {
-  static dom::Node write(dom::Document& doc, Names n, std::uint8_t v) { return writeIntElement(doc, n.name, v); }
+  static dom::Node write(Placement where, Names n, std::uint8_t v) { return writeIntElement(where, n.name, v); }
   static void read(const dom::Node& e, Names, std::uint8_t& v) {
     v = static_cast<std::uint8_t>(static_cast<std::uint32_t>(readIntValue(e)) & 0xFFu);
   }
@@ -336,12 +337,12 @@ struct IntParsedAsFloat : Int {
 
 // An integer written in float form ("170.000") and read as an integer element, which stops at the point.
 struct IntWrittenAsFloat : Int {
-  static dom::Node write(dom::Document& doc, Names n, std::int32_t v) { return writeFloatElement(doc, n.name, v, 3); }
+  static dom::Node write(Placement where, Names n, std::int32_t v) { return writeFloatElement(where, n.name, v, 3); }
 };
 
 // A 0/1 integer held in a boolean element: "true" exactly when the value is 1.
 struct IntAsBool {
-  static dom::Node write(dom::Document& doc, Names n, std::int32_t v) { return writeBoolElement(doc, n.name, v == 1); }
+  static dom::Node write(Placement where, Names n, std::int32_t v) { return writeBoolElement(where, n.name, v == 1); }
   static void read(const dom::Node& e, Names, std::int32_t& v) { v = readBoolValue(e) ? 1 : 0; }
   static void visit(FieldVisitor& out, std::string_view name, std::int32_t v) { out.integer(name, v); }
 };
@@ -349,7 +350,7 @@ struct IntAsBool {
 // A record of its own form, in an element named after the field; read into the member in place.
 template <class T>
 struct Nested {
-  static dom::Node write(dom::Document& doc, Names n, const T& v) { return writeRecord(doc, v, n.name); }
+  static dom::Node write(Placement where, Names n, const T& v) { return writeRecord(where, v, n.name); }
   static void read(const dom::Node& e, Names, T& v) { readRecord(e, v); }
   static void visit(FieldVisitor& out, std::string_view name, const T& v) {
     out.beginObject(name);
@@ -365,14 +366,14 @@ enum class EntryNames { Indexed, Same };
 template <class Elem, EntryNames Naming>
 struct FixedArray {
   template <class T, std::size_t N>
-  static dom::Node write(dom::Document& doc, Names n, const std::array<T, N>& v) {
+  static dom::Node write(Placement where, Names n, const std::array<T, N>& v) {
     if constexpr (Naming == EntryNames::Indexed) {
-      return writeIndexedArray(doc, n.name, n.entry, v, [&](dom::Document& d, std::string_view entryName, const T& x) {
-        return Elem::write(d, Names{entryName, {}}, x);
+      return writeIndexedArray(where, n.name, n.entry, v, [&](Placement at, std::string_view entryName, const T& x) {
+        return Elem::write(at, Names{entryName, {}}, x);
       });
     } else {
-      return writeList(doc, n.name, n.entry, v, [&](dom::Document& d, std::string_view entryName, const T& x) {
-        return Elem::write(d, Names{entryName, {}}, x);
+      return writeList(where, n.name, n.entry, v, [&](Placement at, std::string_view entryName, const T& x) {
+        return Elem::write(at, Names{entryName, {}}, x);
       });
     }
   }
@@ -415,14 +416,14 @@ template <class Elem, Take Taking = Take::EveryChild, OnRead Mode = OnRead::Appe
           EntryNames Naming = EntryNames::Same>
 struct List {
   template <class T>
-  static dom::Node write(dom::Document& doc, Names n, const std::vector<T>& v) {
-    auto writeEntry = [](dom::Document& d, std::string_view entryName, const T& x) {
-      return Elem::write(d, Names{entryName, {}}, x);
+  static dom::Node write(Placement where, Names n, const std::vector<T>& v) {
+    auto writeEntry = [](Placement at, std::string_view entryName, const T& x) {
+      return Elem::write(at, Names{entryName, {}}, x);
     };
     if constexpr (Naming == EntryNames::Indexed) {
-      return writeIndexedArray(doc, n.name, n.entry, v, writeEntry);
+      return writeIndexedArray(where, n.name, n.entry, v, writeEntry);
     } else {
-      return writeList(doc, n.name, n.entry, v, writeEntry);
+      return writeList(where, n.name, n.entry, v, writeEntry);
     }
   }
   template <class T>

@@ -9,11 +9,11 @@ bool differsFromReference(const UVLampPower& entry) {
 bool isLampPower(std::int32_t value) { return value >= 0 && value <= 100; }
 }  // namespace
 
-dom::Node writeUVLampPower(dom::Document& doc, const UVLampPower& entry, int position) {
-  dom::Node element = doc.createElement("UVLampPower");
-  element.setNamedItem(writeIntAttribute(doc, "position", position));
-  element.appendChild(writeIntElement(doc, "nForwardPower", entry.nForwardPower));
-  element.appendChild(writeIntElement(doc, "nBackwardPower", entry.nBackwardPower));
+dom::Node writeUVLampPower(Placement where, const UVLampPower& entry, int position) {
+  dom::Node element = where.createElement("UVLampPower");
+  element.setNamedItem(writeIntAttribute(where.document(), "position", position));
+  writeIntElement(where.inside(element), "nForwardPower", entry.nForwardPower);
+  writeIntElement(where.inside(element), "nBackwardPower", entry.nBackwardPower);
   return element;
 }
 
@@ -34,11 +34,11 @@ bool readUVLampPower(const dom::Node& element, UVLampPower& entry, int& position
 
 namespace form {
 
-dom::Node LampPowers::write(dom::Document& doc, Names n, const std::array<UVLampPower, 2>& v) {
-  dom::Node list = doc.createElement(n.name);
+dom::Node LampPowers::write(Placement where, Names n, const std::array<UVLampPower, 2>& v) {
+  dom::Node list = where.createElement(n.name);
   if (differsFromReference(v[0]) || differsFromReference(v[1])) {
-    list.appendChild(writeUVLampPower(doc, v[0], 0));
-    list.appendChild(writeUVLampPower(doc, v[1], 1));
+    writeUVLampPower(where.inside(list), v[0], 0);
+    writeUVLampPower(where.inside(list), v[1], 1);
   }
   return list;
 }

@@ -40,14 +40,14 @@ void presetModeInfoNamedStage(ModeInfo& mode);
 
 // One UVLampPower element: the entry at `position` (0 or 1). Returns false, touching nothing, when the
 // position attribute is absent or out of range; a power outside 0 to 100 leaves 100.
-dom::Node writeUVLampPower(dom::Document& doc, const UVLampPower& entry, int position);
+dom::Node writeUVLampPower(Placement where, const UVLampPower& entry, int position);
 bool readUVLampPower(const dom::Node& element, UVLampPower& entry, int& position);
 
 namespace form {
 // aUVLampPowerList: empty while both lamps run at reference power, else both entries with their
 // position attribute; read from every child that carries a usable position.
 struct LampPowers {
-  static dom::Node write(dom::Document& doc, Names n, const std::array<UVLampPower, 2>& v);
+  static dom::Node write(Placement where, Names n, const std::array<UVLampPower, 2>& v);
   static void read(const dom::Node& e, Names, std::array<UVLampPower, 2>& v);
   static void visit(FieldVisitor& out, std::string_view name, const std::array<UVLampPower, 2>& v);
 };

@@ -94,9 +94,9 @@ void decodeOutputTable(std::string_view text, OutputTable& table) {
   for (std::size_t i = 0; i < n; ++i) table[positions()[i]] = static_cast<std::uint16_t>(samples[i]);
 }
 
-dom::Node writeOutputTableField(const form::Field<SeparationTable>& f, dom::Document& doc,
+dom::Node writeOutputTableField(const form::Field<SeparationTable>& f, Placement where,
                                 const SeparationTable& table) {
-  return writeStringElement(doc, f.name,
+  return writeStringElement(where, f.name,
                             table.eType == kStoredOutputTable ? encodeOutputTable(table.usOutputTable) : "");
 }
 

@@ -78,7 +78,7 @@ void decodeOutputTable(std::string_view text, OutputTable& table);
 
 // usOutputTable: text written only for eType 1; the read element is noted, and decoded by
 // restoreOutputTable once eType is known.
-dom::Node writeOutputTableField(const form::Field<SeparationTable>& f, dom::Document& doc,
+dom::Node writeOutputTableField(const form::Field<SeparationTable>& f, Placement where,
                                 const SeparationTable& table);
 void noteOutputTableText(const form::Field<SeparationTable>& f, const dom::Node& e, SeparationTable& table,
                          form::ReadNotes& notes);

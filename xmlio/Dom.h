@@ -136,6 +136,8 @@ class Document {
   Node node() const;
 
   Node createElement(std::string_view name);
+  // createElement and parent.appendChild in one step, which spares the backend a move.
+  Node appendElement(const Node& parent, std::string_view name);
   Node createAttribute(std::string_view name);
   Node createProcessingInstruction(std::string_view target, std::string_view data);
   // Places `node` before `reference` among the document's children; with an empty reference the

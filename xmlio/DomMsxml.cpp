@@ -739,6 +739,12 @@ Node Document::createElement(std::string_view name) {
   return adopt(element.release());
 }
 
+Node Document::appendElement(const Node& parent, std::string_view name) {
+  Node element = createElement(name);
+  Node(parent).appendChild(element);
+  return element;
+}
+
 Node Document::createAttribute(std::string_view name) {
   const Bstr attributeName = nameForDom(name);
   ComRef<IXMLDOMAttribute> attribute;

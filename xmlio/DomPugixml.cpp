@@ -624,6 +624,18 @@ Node Document::createElement(std::string_view name) {
   return wrap(element);
 }
 
+Node Document::appendElement(const Node& parent, std::string_view name) {
+  if (!impl_) throw Error(kInvalidPointer);
+  requireHandle(parent.handle());
+  if (isAttributeHandle(parent.handle())) throw Error(kFailed, "an attribute cannot be a parent or child");
+  pugi::xml_node parentNode = asNode(parent.handle());
+  const pugi::xml_node_type type = parentNode.type();
+  if (type != pugi::node_element && type != pugi::node_document) throw Error(kFailed, "the node cannot be appended here");
+  const pugi::xml_node element = parentNode.append_child(CheckedName(name).c_str());
+  if (!element) throw Error(kOutOfMemory);
+  return wrap(element);
+}
+
 Node Document::createAttribute(std::string_view name) {
   if (!impl_) throw Error(kInvalidPointer);
   pugi::xml_attribute attribute = impl_->stagingElement().append_attribute(CheckedName(name).c_str());

@@ -220,46 +220,47 @@ float narrowToFloat(double value) {
 
 // ---- Writers ---------------------------------------------------------------------------------------
 
-dom::Node writeStringElement(dom::Document& doc, std::string_view name, std::string_view value) {
-  dom::Node element = doc.createElement(name);
+dom::Node writeStringElement(Placement where, std::string_view name, std::string_view value) {
+  dom::Node element = where.createElement(name);
   element.setValue(value);
   return element;
 }
 
-dom::Node writeIntElement(dom::Document& doc, std::string_view name, std::int32_t value) {
+dom::Node writeIntElement(Placement where, std::string_view name, std::int32_t value) {
   char buffer[16];
   const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return writeStringElement(doc, name, std::string_view(buffer, static_cast<std::size_t>(end - buffer)));
+  return writeStringElement(where, name, std::string_view(buffer, static_cast<std::size_t>(end - buffer)));
 }
 
-dom::Node writeFloatElement(dom::Document& doc, std::string_view name, double value, int precision) {
+dom::Node writeFloatElement(Placement where, std::string_view name, double value, int precision) {
   char buffer[kFormattedFloatCapacity];
-  return writeStringElement(doc, name, std::string_view(buffer, formatFloatInto(value, precision, buffer)));
+  return writeStringElement(where, name, std::string_view(buffer, formatFloatInto(value, precision, buffer)));
 }
 
-dom::Node writeBoolElement(dom::Document& doc, std::string_view name, bool value) {
-  return writeStringElement(doc, name, value ? "true" : "false");
+dom::Node writeBoolElement(Placement where, std::string_view name, bool value) {
+  return writeStringElement(where, name, value ? "true" : "false");
 }
 
-dom::Node writeLanguageText(dom::Document& doc, std::string_view name, const LanguageText& text) {
-  dom::Node container = doc.createElement(name);
+dom::Node writeLanguageText(Placement where, std::string_view name, const LanguageText& text) {
+  dom::Node container = where.createElement(name);
   for (int slot = 0; slot < kLanguageCount; ++slot) {
     // An untranslated slot repeats the English text, so a file always holds all thirteen.
     const std::string& slotText = text[static_cast<std::size_t>(slot)];
-    container.appendChild(writeStringElement(doc, languageName(slot), slotText.empty() ? text[0] : slotText));
+    writeStringElement(where.inside(container), languageName(slot), slotText.empty() ? text[0] : slotText);
   }
   return container;
 }
 
-dom::Node writeTimeStamp(dom::Document& doc, std::string_view name, const TimeStamp& stamp) {
-  dom::Node container = doc.createElement(name);
-  container.appendChild(writeIntElement(doc, "year", stamp.year));
-  container.appendChild(writeIntElement(doc, "month", stamp.month));
-  container.appendChild(writeIntElement(doc, "day", stamp.day));
-  container.appendChild(writeIntElement(doc, "hour", stamp.hour));
-  container.appendChild(writeIntElement(doc, "minute", stamp.minute));
-  container.appendChild(writeIntElement(doc, "second", stamp.second));
-  container.appendChild(writeIntElement(doc, "ms", stamp.ms));
+dom::Node writeTimeStamp(Placement where, std::string_view name, const TimeStamp& stamp) {
+  dom::Node container = where.createElement(name);
+  const Placement inside = where.inside(container);
+  writeIntElement(inside, "year", stamp.year);
+  writeIntElement(inside, "month", stamp.month);
+  writeIntElement(inside, "day", stamp.day);
+  writeIntElement(inside, "hour", stamp.hour);
+  writeIntElement(inside, "minute", stamp.minute);
+  writeIntElement(inside, "second", stamp.second);
+  writeIntElement(inside, "ms", stamp.ms);
   return container;
 }
 

@@ -48,14 +48,33 @@ float narrowToFloat(double value);
 
 // ---- Writers ---------------------------------------------------------------------------------------
 
-dom::Node writeIntElement(dom::Document& doc, std::string_view name, std::int32_t value);
-dom::Node writeFloatElement(dom::Document& doc, std::string_view name, double value, int precision = 3);
-dom::Node writeBoolElement(dom::Document& doc, std::string_view name, bool value);
-dom::Node writeStringElement(dom::Document& doc, std::string_view name, std::string_view value);
+// Where a writer creates its element: unattached in a document (given the document), or appended at
+// once as the last child of `parent` (given both), which spares moving it there. Either way the
+// writer returns the element.
+class Placement {
+ public:
+  Placement(dom::Document& doc) : doc_(&doc) {}  // NOLINT(google-explicit-constructor): writers take a document
+  Placement(dom::Document& doc, const dom::Node& parent) : doc_(&doc), parent_(&parent) {}
+  dom::Node createElement(std::string_view name) const {
+    return parent_ != nullptr ? doc_->appendElement(*parent_, name) : doc_->createElement(name);
+  }
+  // The same document, appending to `element`: where an element's children go.
+  Placement inside(const dom::Node& element) const { return Placement(*doc_, element); }
+  dom::Document& document() const { return *doc_; }
+
+ private:
+  dom::Document* doc_;
+  const dom::Node* parent_ = nullptr;
+};
+
+dom::Node writeIntElement(Placement where, std::string_view name, std::int32_t value);
+dom::Node writeFloatElement(Placement where, std::string_view name, double value, int precision = 3);
+dom::Node writeBoolElement(Placement where, std::string_view name, bool value);
+dom::Node writeStringElement(Placement where, std::string_view name, std::string_view value);
 // 13 string children named languageName(slot); an empty slot is written with the English text.
-dom::Node writeLanguageText(dom::Document& doc, std::string_view name, const LanguageText& text);
+dom::Node writeLanguageText(Placement where, std::string_view name, const LanguageText& text);
 // Seven integer children year, month, day, hour, minute, second, ms.
-dom::Node writeTimeStamp(dom::Document& doc, std::string_view name, const TimeStamp& stamp);
+dom::Node writeTimeStamp(Placement where, std::string_view name, const TimeStamp& stamp);
 // An attribute node holding the decimal text; the caller adds it with setNamedItem.
 dom::Node writeIntAttribute(dom::Document& doc, std::string_view name, std::int32_t value);
 
@@ -128,30 +147,30 @@ void forEachChild(const dom::Node& parent, Visit visit) {
 }
 
 // ---- Arrays and lists ------------------------------------------------------------------------------
-// An entry writer is writeEntry(doc, entryName, value) -> dom::Node; an entry reader is
-// readEntry(child, entry), filling a freshly constructed entry.
+// An entry writer is writeEntry(placement, entryName, value), creating the entry's element where the
+// placement says; an entry reader is readEntry(child, entry), filling a freshly constructed entry.
 
 // Indexed array: element `name` with one child per entry named prefix + index ("value0", ...).
 template <class Range, class WriteEntry>
-dom::Node writeIndexedArray(dom::Document& doc, std::string_view name, std::string_view prefix,
+dom::Node writeIndexedArray(Placement where, std::string_view name, std::string_view prefix,
                             const Range& entries, WriteEntry writeEntry) {
-  dom::Node element = doc.createElement(name);
+  dom::Node element = where.createElement(name);
   std::string entryName(prefix);
   std::size_t index = 0;
   for (const auto& entry : entries) {
     entryName.resize(prefix.size());
     entryName += std::to_string(index++);
-    element.appendChild(writeEntry(doc, entryName, entry));
+    writeEntry(where.inside(element), entryName, entry);
   }
   return element;
 }
 
 // Value list or record list: element `name` with one child `entryName` per entry.
 template <class Range, class WriteEntry>
-dom::Node writeList(dom::Document& doc, std::string_view name, std::string_view entryName,
+dom::Node writeList(Placement where, std::string_view name, std::string_view entryName,
                     const Range& entries, WriteEntry writeEntry) {
-  dom::Node element = doc.createElement(name);
-  for (const auto& entry : entries) element.appendChild(writeEntry(doc, entryName, entry));
+  dom::Node element = where.createElement(name);
+  for (const auto& entry : entries) writeEntry(where.inside(element), entryName, entry);
   return element;
 }
 

@@ -450,11 +450,11 @@ TEST_F(ReadingStyles, ListsTakeEveryChildOrOnlyThoseNamed) {
 TEST_F(ReadingStyles, ArraysAndListsWriteOneChildPerEntry) {
   dom::Document doc = dom::Document::create();
   const std::vector<double> degrees = {15.0, 45.5};
-  const dom::Node array = writeIndexedArray(doc, "flDegrees", "flDegree", degrees, [](dom::Document& d, std::string_view name, double v) {
-    return writeFloatElement(d, name, v);
+  const dom::Node array = writeIndexedArray(doc, "flDegrees", "flDegree", degrees, [](Placement at, std::string_view name, double v) {
+    return writeFloatElement(at, name, v);
   });
-  const dom::Node list = writeList(doc, "anIndex", "nIndex", std::vector<int>{3, 4, 5}, [](dom::Document& d, std::string_view name, int v) {
-    return writeIntElement(d, name, v);
+  const dom::Node list = writeList(doc, "anIndex", "nIndex", std::vector<int>{3, 4, 5}, [](Placement at, std::string_view name, int v) {
+    return writeIntElement(at, name, v);
   });
   std::vector<std::string> seen;
   for (const dom::Node* parent : {&array, &list})
