@@ -22,6 +22,56 @@ const std::array<std::size_t, kOutputTableSamples>& positions() {
   static const std::array<std::size_t, kOutputTableSamples> table = samplePositions();
   return table;
 }
+// The parts of the output table's spline that depend only on the knots' X (spread over 0..65535 with
+// the divisor 256), the same for every table: computed once.
+struct SplineKnots {
+  static constexpr std::size_t n = kOutputTableSamples;
+  std::array<double, n> stepBefore{}, stepAfter{}, span{}, sig{}, p{};
+  std::array<double, n> elimination{};  // the second derivative's factor left by the forward elimination
+  // Where each entry h of the table falls between knots lo and lo + 1, and its weights.
+  struct Point {
+    std::size_t lo = 0;
+    double a = 0.0, b = 0.0, aCubic = 0.0, bCubic = 0.0, stepSquared = 0.0;
+  };
+  std::array<Point, kOutputTableSize> points{};
+
+  SplineKnots() {
+    std::array<double, n> x{};
+    for (std::size_t i = 0; i < n; ++i) x[i] = 65535.0 * static_cast<double>(i) / 256.0;
+    elimination[0] = 0.0;
+    for (std::size_t i = 1; i + 1 < n; ++i) {
+      stepBefore[i] = x[i] - x[i - 1];
+      stepAfter[i] = x[i + 1] - x[i];
+      span[i] = x[i + 1] - x[i - 1];
+      sig[i] = (x[i] - x[i - 1]) / (x[i + 1] - x[i - 1]);
+      p[i] = sig[i] * elimination[i - 1] + 2.0;
+      elimination[i] = (sig[i] - 1.0) / p[i];
+    }
+    elimination[n - 1] = 0.0;
+    const double first = std::trunc(x[0]);
+    const double last = std::trunc(x[n - 1]);
+    std::size_t k = 0;  // the first knot with x[k] >= w; w only grows with h, so k only moves forward
+    for (std::size_t h = 0; h < kOutputTableSize; ++h) {
+      const double w = std::clamp(std::trunc(65535.0 * static_cast<double>(h) / 4095.0), first, last);
+      while (x[k] < w) ++k;
+      Point& point = points[h];
+      point.lo = k == 0 ? 0 : k - 1;
+      const std::size_t hi = point.lo + 1;
+      const double step = x[hi] - x[point.lo];
+      point.a = (x[hi] - w) / step;
+      point.b = (w - x[point.lo]) / step;
+      point.aCubic = point.a * point.a * point.a - point.a;
+      point.bCubic = point.b * point.b * point.b - point.b;
+      point.stepSquared = step * step;
+    }
+  }
+};
+
+const SplineKnots& splineKnots() {
+  static const SplineKnots knots;
+  return knots;
+}
+
 }  // namespace
 
 std::size_t outputTableSamplePosition(std::size_t sample) { return positions()[sample]; }
@@ -48,40 +98,27 @@ void decodeOutputTable(std::string_view text, OutputTable& table) {
     samples[i] = static_cast<double>((bytes[2 * i] << 8) | bytes[2 * i + 1]);
   }
 
-  // Knots: X spread over 0..65535 with the divisor 256, Y scaled from 12 to 16 bits.
+  // Y: the samples scaled from 12 to 16 bits. Everything that depends only on the knots' X comes from
+  // the tables above, computed by the same operations in the same order, so the results are the same.
+  const SplineKnots& knots = splineKnots();
   constexpr std::size_t n = kOutputTableSamples;
-  std::array<double, n> x{}, y{}, secondDerivative{}, u{};
-  for (std::size_t i = 0; i < n; ++i) {
-    x[i] = 65535.0 * static_cast<double>(i) / 256.0;
-    y[i] = 65535.0 * samples[i] / 4096.0;
-  }
+  std::array<double, n> y{}, secondDerivative{}, u{};
+  for (std::size_t i = 0; i < n; ++i) y[i] = 65535.0 * samples[i] / 4096.0;
   // Natural cubic spline: zero second derivative at both ends, the tridiagonal system solved by forward
   // elimination and back substitution.
   secondDerivative[0] = u[0] = 0.0;
   for (std::size_t i = 1; i + 1 < n; ++i) {
-    const double sig = (x[i] - x[i - 1]) / (x[i + 1] - x[i - 1]);
-    const double p = sig * secondDerivative[i - 1] + 2.0;
-    secondDerivative[i] = (sig - 1.0) / p;
-    const double slopes = (y[i + 1] - y[i]) / (x[i + 1] - x[i]) - (y[i] - y[i - 1]) / (x[i] - x[i - 1]);
-    u[i] = (6.0 * slopes / (x[i + 1] - x[i - 1]) - sig * u[i - 1]) / p;
+    const double slopes = (y[i + 1] - y[i]) / knots.stepAfter[i] - (y[i] - y[i - 1]) / knots.stepBefore[i];
+    u[i] = (6.0 * slopes / knots.span[i] - knots.sig[i] * u[i - 1]) / knots.p[i];
   }
   secondDerivative[n - 1] = 0.0;
-  for (std::size_t k = n - 1; k-- > 0;) secondDerivative[k] = secondDerivative[k] * secondDerivative[k + 1] + u[k];
+  for (std::size_t k = n - 1; k-- > 0;) secondDerivative[k] = knots.elimination[k] * secondDerivative[k + 1] + u[k];
 
-  const double first = std::trunc(x[0]);
-  const double last = std::trunc(x[n - 1]);
-  std::size_t k = 0;  // the first knot with x[k] >= w; w only grows with h, so k only moves forward
   for (std::size_t h = 0; h < kOutputTableSize; ++h) {
-    const double w = std::clamp(std::trunc(65535.0 * static_cast<double>(h) / 4095.0), first, last);
-    while (x[k] < w) ++k;
-    const std::size_t lo = k == 0 ? 0 : k - 1;
-    const std::size_t hi = lo + 1;
-    const double step = x[hi] - x[lo];
-    const double a = (x[hi] - w) / step;
-    const double b = (w - x[lo]) / step;
-    const double value = a * y[lo] + b * y[hi] +
-                         ((a * a * a - a) * secondDerivative[lo] + (b * b * b - b) * secondDerivative[hi]) *
-                             (step * step) / 6.0;
+    const SplineKnots::Point& at = knots.points[h];
+    const double value = at.a * y[at.lo] + at.b * y[at.lo + 1] +
+                         (at.aCubic * secondDerivative[at.lo] + at.bCubic * secondDerivative[at.lo + 1]) *
+                             at.stepSquared / 6.0;
     std::uint32_t entry = 0;
     if (value >= 65535.0) {
       entry = 65535;
