@@ -265,17 +265,20 @@ std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path) 
   std::vector<std::uint8_t> content;
   struct stat info{};
   bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-  if (ok) content.reserve(static_cast<std::size_t>(info.st_size));
-  std::uint8_t chunk[1 << 16];
+  // Read straight into the content, sized as the file says and grown if the file grows meanwhile.
+  if (ok) content.resize(static_cast<std::size_t>(info.st_size) + 1);
+  std::size_t filled = 0;
   while (ok) {
-    ssize_t n = ::read(fd, chunk, sizeof chunk);
+    if (filled == content.size()) content.resize(content.size() * 2);
+    const ssize_t n = ::read(fd, content.data() + filled, content.size() - filled);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       ok = n == 0;
       break;
     }
-    content.insert(content.end(), chunk, chunk + n);
+    filled += static_cast<std::size_t>(n);
   }
+  content.resize(filled);
   ::close(fd);
   if (!ok) return std::nullopt;
   return content;
