@@ -362,12 +362,15 @@ bool Document::load(const std::string& path) {
       impl.loadError = error;
       return false;
     }
+    // References and line-end normalisation cost the parser on every text; a text with no '&' or no
+    // carriage return has none to resolve, and is parsed without that step.
+    unsigned parseOptions = pugi::parse_cdata | pugi::parse_wconv_attribute | pugi::parse_comments | pugi::parse_pi |
+                            pugi::parse_declaration;
+    if (text.find('&') != std::string_view::npos) parseOptions |= pugi::parse_escapes;
+    if (text.find('\r') != std::string_view::npos) parseOptions |= pugi::parse_eol;
     impl.source = std::move(*bytes);
-    constexpr unsigned kParseOptions = pugi::parse_cdata | pugi::parse_escapes | pugi::parse_wconv_attribute |
-                                       pugi::parse_eol | pugi::parse_comments | pugi::parse_pi |
-                                       pugi::parse_declaration;
     const pugi::xml_parse_result result =
-        impl.document.load_buffer_inplace(impl.source.data(), impl.source.size(), kParseOptions, pugi::encoding_utf8);
+        impl.document.load_buffer_inplace(impl.source.data(), impl.source.size(), parseOptions, pugi::encoding_utf8);
     if (!result) {
       const std::string_view parsed(reinterpret_cast<const char*>(impl.source.data()), impl.source.size());
       impl.loadError = xmlsource::describePosition(parsed, static_cast<std::size_t>(result.offset)) + ": " +
@@ -416,6 +419,34 @@ class TextBuffer {
     cursor_ += size;
   }
   void append(std::string_view text) { append(text.data(), text.size()); }
+  // A zero-terminated text, copied a byte at a time: names and values are short, and counting
+  // their length first and copying after costs more than the copy.
+  void appendTerminated(const char* text) {
+    for (;;) {
+      reserve(kStretch);
+      for (const char* const stop = text + kStretch; text != stop; ++text) {
+        if (*text == '\0') return;
+        *cursor_++ = *text;
+      }
+    }
+  }
+  // The same, each byte that has an entry in `references` written as that reference (at most
+  // kLongestReference bytes).
+  void appendEscaped(const char* text, const char* const* references) {
+    for (;;) {
+      reserve(kStretch * kLongestReference);
+      for (const char* const stop = text + kStretch; text != stop; ++text) {
+        const auto c = static_cast<unsigned char>(*text);
+        if (c == 0) return;
+        if (const char* reference = references[c]) {
+          while (*reference != '\0') *cursor_++ = *reference++;
+        } else {
+          *cursor_++ = static_cast<char>(c);
+        }
+      }
+    }
+  }
+  static constexpr std::size_t kLongestReference = 6;
   void append(char c) {
     reserve(1);
     *cursor_++ = c;
@@ -432,6 +463,7 @@ class TextBuffer {
 
  private:
   static constexpr std::size_t kInitialCapacity = 64 * 1024;
+  static constexpr std::size_t kStretch = 64;  // bytes copied between two checks of the room left
 
   void reserve(std::size_t size) {
     if (static_cast<std::size_t>(end_ - cursor_) < size) grow(size);
@@ -472,18 +504,7 @@ struct Escapes {
 constexpr Escapes kEscapes;
 
 void writeEscaped(TextBuffer& out, const char* text, bool attribute) {
-  const char* const* references = attribute ? kEscapes.attribute : kEscapes.text;
-  const char* run = text;
-  for (const char* p = text;; ++p) {
-    const auto c = static_cast<unsigned char>(*p);
-    if (c == 0) break;
-    if (const char* reference = references[c]) {
-      out.append(run, static_cast<std::size_t>(p - run));
-      out.append(std::string_view(reference));
-      run = p + 1;
-    }
-  }
-  out.append(run, std::strlen(run));
+  out.appendEscaped(text, attribute ? kEscapes.attribute : kEscapes.text);
 }
 
 void writeIndent(TextBuffer& out, unsigned depth) { out.fill(2 * std::min(depth, kMaxIndentLevels), ' '); }
@@ -496,20 +517,20 @@ void writeSimpleNode(TextBuffer& out, const pugi::xml_node& node, pugi::xml_node
       break;
     case pugi::node_cdata:
       out.append("<![CDATA[");
-      out.append(node.value());
+      out.appendTerminated(node.value());
       out.append("]]>");
       break;
     case pugi::node_comment:
       out.append("<!--");
-      out.append(node.value());
+      out.appendTerminated(node.value());
       out.append("-->");
       break;
     case pugi::node_pi:
       out.append("<?");
-      out.append(node.name());
+      out.appendTerminated(node.name());
       if (*node.value() != '\0') {
         out.append(' ');
-        out.append(node.value());
+        out.appendTerminated(node.value());
       }
       out.append("?>");
       break;
@@ -526,10 +547,10 @@ void writeSimpleNode(TextBuffer& out, const pugi::xml_node& node, pugi::xml_node
 
 void writeStartTag(TextBuffer& out, const pugi::xml_node& element, bool hasChildren) {
   out.append('<');
-  out.append(element.name());
+  out.appendTerminated(element.name());
   for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
     out.append(' ');
-    out.append(a.name());
+    out.appendTerminated(a.name());
     out.append("=\"");
     writeEscaped(out, a.value(), true);
     out.append('"');
@@ -583,7 +604,7 @@ void writeTree(TextBuffer& out, const pugi::xml_node& top) {
         writeIndent(out, depth);
       }
       out.append("</");
-      out.append(node.name());
+      out.appendTerminated(node.name());
       out.append('>');
       breakLine = true;
     }

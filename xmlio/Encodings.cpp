@@ -147,13 +147,15 @@ double parseFloat(std::string_view text) {
 
 namespace {
 
-// "%.*f" of a finite value below 2^53 with up to 3 decimals, the form of nearly every saved value,
-// written exactly without the general conversion: the value is mantissa x 2^exponent, so
-// mantissa x 10^precision (below 2^63) shifted right by -exponent is the scaled value, rounded half
-// to even as printf rounds. Returns the length written, or 0 when the value is not of that kind.
-std::size_t formatSmallFixed(double value, int precision, char* out) {
-  static constexpr std::uint64_t kScales[] = {1, 10, 100, 1000};
-  if (precision < 0 || precision > 3 || !std::isfinite(value)) return 0;
+// "%.*f" of a finite value below 2^53 with `Precision` (up to 3) decimals, the form of nearly every
+// saved value, written exactly without the general conversion: the value is mantissa x 2^exponent,
+// so mantissa x 10^Precision (below 2^63) shifted right by -exponent is the scaled value, rounded
+// half to even as printf rounds. Returns the length written, or 0 when the value is not of that kind.
+template <int Precision>
+std::size_t formatSmallFixed(double value, char* out) {
+  static_assert(Precision >= 0 && Precision <= 3);
+  constexpr std::uint64_t kScale = Precision == 0 ? 1 : Precision == 1 ? 10 : Precision == 2 ? 100 : 1000;
+  if (!std::isfinite(value)) return 0;
   const auto bits = std::bit_cast<std::uint64_t>(value);
   const bool negative = (bits >> 63) != 0;
   const auto biasedExponent = static_cast<int>((bits >> 52) & 0x7FF);
@@ -164,8 +166,7 @@ std::size_t formatSmallFixed(double value, int precision, char* out) {
     exponent = biasedExponent - 1075;
   }
   if (exponent > 0) return 0;  // 2^53 or more
-  const std::uint64_t scale = kScales[precision];
-  const std::uint64_t scaled = mantissa * scale;
+  const std::uint64_t scaled = mantissa * kScale;
   std::uint64_t rounded = 0;
   const int shift = -exponent;
   if (shift == 0) {
@@ -178,17 +179,27 @@ std::size_t formatSmallFixed(double value, int precision, char* out) {
   }  // else the scaled value is below one half: it rounds to 0
   char* p = out;
   if (negative) *p++ = '-';
-  p = std::to_chars(p, p + 24, rounded / scale).ptr;
-  if (precision > 0) {
+  p = std::to_chars(p, p + 24, rounded / kScale).ptr;
+  if constexpr (Precision > 0) {
     *p++ = '.';
-    std::uint64_t fraction = rounded % scale;
-    for (int digit = precision - 1; digit >= 0; --digit) {
+    std::uint64_t fraction = rounded % kScale;
+    for (int digit = Precision - 1; digit >= 0; --digit) {
       p[digit] = static_cast<char>('0' + fraction % 10);
       fraction /= 10;
     }
-    p += precision;
+    p += Precision;
   }
   return static_cast<std::size_t>(p - out);
+}
+
+std::size_t formatSmallFixed(double value, int precision, char* out) {
+  switch (precision) {
+    case 0: return formatSmallFixed<0>(value, out);
+    case 1: return formatSmallFixed<1>(value, out);
+    case 2: return formatSmallFixed<2>(value, out);
+    case 3: return formatSmallFixed<3>(value, out);
+    default: return 0;
+  }
 }
 
 // Fixed notation of any double needs at most 309 integer digits, the sign, the point and the decimals.
