@@ -12,6 +12,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <map>
+#include <string>
 #include <vector>
 
 #include "platform/FaultInjection.h"
@@ -120,11 +122,20 @@ std::optional<std::string> nativePath(const std::string& path) {
   // "X:" followed by nothing or a separator; drive-relative ("C:x") and UNC paths cannot be mapped.
   bool letter = path.size() >= 2 && ((path[0] >= 'a' && path[0] <= 'z') || (path[0] >= 'A' && path[0] <= 'Z'));
   if (!letter || path[1] != ':' || (path.size() > 2 && path[2] != '\\' && path[2] != '/')) return std::nullopt;
-  std::string devices = *prefix + "/dosdevices";
-  std::string drive = resolveComponent(devices, std::string{path[0], ':'});
-  std::string native = devices + "/" + drive;
+  // The drive's entry under dosdevices, remembered per prefix and letter (a run names one drive many
+  // times) and looked up again once it is gone.
+  static std::map<std::string, std::string> knownDrives;
+  const std::string driveKey = *prefix + '\0' + text::foldCase(std::string{path[0], ':'});
+  std::string native;
   struct stat info{};
-  if (::lstat(native.c_str(), &info) != 0) return std::nullopt;
+  if (auto known = knownDrives.find(driveKey); known != knownDrives.end() && ::lstat(known->second.c_str(), &info) == 0) {
+    native = known->second;
+  } else {
+    const std::string devices = *prefix + "/dosdevices";
+    native = devices + "/" + resolveComponent(devices, std::string{path[0], ':'});
+    if (::lstat(native.c_str(), &info) != 0) return std::nullopt;
+    knownDrives[driveKey] = native;
+  }
 
   // Windows collapses repeated separators and resolves "." and ".." by text before the lookup.
   std::vector<std::string> components;
@@ -140,8 +151,21 @@ std::optional<std::string> nativePath(const std::string& path) {
     }
     start = end + 1;
   }
-  for (const std::string& part : components) {
-    std::string resolved = resolveComponent(native, part);
+  // A path that exists exactly as written is its own resolution (an exact match wins at every level),
+  // found with one look-up; so is a new entry in a folder that does.
+  std::string exact = native;
+  for (const std::string& part : components) exact.append(1, '/').append(part);
+  if (::lstat(exact.c_str(), &info) == 0) return exact;
+  std::size_t resolvedParts = 0;
+  if (!components.empty()) {
+    const std::string folder = exact.substr(0, exact.size() - components.back().size() - 1);
+    if (::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+      native = folder;
+      resolvedParts = components.size() - 1;
+    }
+  }
+  for (std::size_t i = resolvedParts; i < components.size(); ++i) {
+    std::string resolved = resolveComponent(native, components[i]);
     native.append(1, '/').append(resolved);
   }
   return native;
