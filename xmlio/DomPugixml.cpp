@@ -8,10 +8,12 @@
 #include <pugixml.hpp>
 
 #include <algorithm>
+#include <bit>
 #include <atomic>
 #include <cstring>
 #include <new>
 #include <optional>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -62,20 +64,28 @@ constexpr std::uintptr_t kAttributeTag = 1;
 
 bool isAttributeHandle(const void* handle) { return (reinterpret_cast<std::uintptr_t>(handle) & kAttributeTag) != 0; }
 
+// pugixml's node and attribute handles are one pointer each, copied as such; converting them to and
+// from that pointer directly spares a library call per step of every walk.
+static_assert(sizeof(pugi::xml_node) == sizeof(void*) && std::is_trivially_copyable_v<pugi::xml_node>);
+static_assert(sizeof(pugi::xml_attribute) == sizeof(void*) && std::is_trivially_copyable_v<pugi::xml_attribute>);
+
 pugi::xml_attribute asAttribute(const void* handle) {
-  return pugi::xml_attribute(
-      reinterpret_cast<pugi::xml_attribute_struct*>(reinterpret_cast<std::uintptr_t>(handle) & ~kAttributeTag));
+  return std::bit_cast<pugi::xml_attribute>(reinterpret_cast<std::uintptr_t>(handle) & ~kAttributeTag);
 }
 
-pugi::xml_node asNode(const void* handle) {
-  return pugi::xml_node(static_cast<pugi::xml_node_struct*>(const_cast<void*>(handle)));
-}
+pugi::xml_node asNode(const void* handle) { return std::bit_cast<pugi::xml_node>(handle); }
 
-Node wrap(pugi::xml_node node) { return Node(node.internal_object()); }
+void* pointerOf(pugi::xml_node node) { return std::bit_cast<void*>(node); }
+
+// Whether the handle refers to no node, without a library call.
+bool isNull(pugi::xml_node node) { return pointerOf(node) == nullptr; }
+
+Node wrap(pugi::xml_node node) { return Node(pointerOf(node)); }
 
 Node wrap(pugi::xml_attribute attribute) {
-  if (!attribute) return Node();
-  return Node(reinterpret_cast<void*>(reinterpret_cast<std::uintptr_t>(attribute.internal_object()) | kAttributeTag));
+  const auto pointer = std::bit_cast<std::uintptr_t>(attribute);
+  if (pointer == 0) return Node();
+  return Node(reinterpret_cast<void*>(pointer | kAttributeTag));
 }
 
 void requireHandle(const void* handle) {
@@ -87,7 +97,7 @@ bool isStaging(const pugi::xml_node& node) { return node.type() == pugi::node_el
 
 pugi::xml_node skipStaging(pugi::xml_node node) {
   if (documentsWithStaging.load(std::memory_order_relaxed) == 0) return node;
-  return node && isStaging(node) ? node.next_sibling() : node;
+  return !isNull(node) && isStaging(node) ? node.next_sibling() : node;
 }
 
 // A valid node name, zero-terminated for pugixml; short names (all of a description's) stay on the stack.
@@ -217,11 +227,24 @@ std::string Node::name() const {
   });
 }
 
+namespace {
+
+// Whether the zero-terminated `text` is exactly `name`, without counting its length first.
+bool equalsTerminated(std::string_view name, const char* text) {
+  for (const char c : name) {
+    if (*text != c || c == '\0') return false;
+    ++text;
+  }
+  return *text == '\0';
+}
+
+}  // namespace
+
 bool Node::hasName(std::string_view name) const {
   requireHandle(handle_);
-  if (isAttributeHandle(handle_)) return name == asAttribute(handle_).name();
+  if (isAttributeHandle(handle_)) return equalsTerminated(name, asAttribute(handle_).name());
   const pugi::xml_node node = asNode(handle_);
-  return node.type() == pugi::node_element && name == node.name();
+  return node.type() == pugi::node_element && equalsTerminated(name, node.name());
 }
 
 Node Node::firstChild() const {
@@ -253,9 +276,11 @@ std::string_view Node::value(std::string& buffer) const {
       case pugi::node_document: {
         // Nearly every value element holds a single text node, whose text is viewed in place.
         const pugi::xml_node first = node.first_child();
-        if (!first) return {};
-        if (!first.next_sibling() && (first.type() == pugi::node_pcdata || first.type() == pugi::node_cdata))
-          return first.value();
+        if (isNull(first)) return {};
+        if (isNull(first.next_sibling())) {
+          const pugi::xml_node_type type = first.type();
+          if (type == pugi::node_pcdata || type == pugi::node_cdata) return first.value();
+        }
         buffer.clear();
         appendTextDescendants(node, buffer);
         return buffer;
@@ -281,7 +306,7 @@ void Node::setValue(std::string_view text) {
     if (!node.set_value(text.data(), text.size())) throw Error(kFailed, "node without a value");
     return;
   }
-  while (pugi::xml_node child = node.first_child()) node.remove_child(child);
+  for (pugi::xml_node child = node.first_child(); !isNull(child); child = node.first_child()) node.remove_child(child);
   if (text.empty()) return;
   pugi::xml_node content = node.append_child(pugi::node_pcdata);
   if (!content || !content.set_value(text.data(), text.size())) throw Error(kOutOfMemory);
@@ -577,8 +602,8 @@ void writeTree(TextBuffer& out, const pugi::xml_node& top) {
       breakLine = true;
       if (type == pugi::node_element) {
         const pugi::xml_node firstChild = node.first_child();
-        writeStartTag(out, node, static_cast<bool>(firstChild));
-        if (firstChild) {
+        writeStartTag(out, node, !isNull(firstChild));
+        if (!isNull(firstChild)) {
           node = firstChild;
           ++depth;
           continue;
@@ -589,11 +614,11 @@ void writeTree(TextBuffer& out, const pugi::xml_node& top) {
     }
     // On to the next node, closing the elements left behind.
     for (;;) {
-      if (node == top) {
+      if (pointerOf(node) == pointerOf(top)) {
         out.append('\n');
         return;
       }
-      if (const pugi::xml_node next = node.next_sibling()) {
+      if (const pugi::xml_node next = node.next_sibling(); !isNull(next)) {
         node = next;
         break;
       }
