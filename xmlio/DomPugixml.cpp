@@ -436,7 +436,12 @@ namespace {
 // are copied whole, not a character at a time.
 class TextBuffer {
  public:
-  TextBuffer() : text_(kInitialCapacity, '\0'), cursor_(text_.data()), end_(text_.data() + text_.size()) {}
+  // `expectedSize` sizes the buffer first, so that a text of about that size grows it at most once.
+  explicit TextBuffer(std::size_t expectedSize)
+      : capacity_(std::max(expectedSize, kInitialCapacity)),
+        text_(new char[capacity_]),
+        cursor_(text_.get()),
+        end_(text_.get() + capacity_) {}
 
   void append(const char* text, std::size_t size) {
     reserve(size);
@@ -481,10 +486,7 @@ class TextBuffer {
     std::memset(cursor_, c, count);
     cursor_ += count;
   }
-  std::string take() {
-    text_.resize(static_cast<std::size_t>(cursor_ - text_.data()));
-    return std::move(text_);
-  }
+  std::string_view view() const { return {text_.get(), static_cast<std::size_t>(cursor_ - text_.get())}; }
 
  private:
   static constexpr std::size_t kInitialCapacity = 64 * 1024;
@@ -493,16 +495,21 @@ class TextBuffer {
   void reserve(std::size_t size) {
     if (static_cast<std::size_t>(end_ - cursor_) < size) grow(size);
   }
+  // Growing copies only what is written; the new room is not cleared first.
   void grow(std::size_t size) {
-    const std::size_t used = static_cast<std::size_t>(cursor_ - text_.data());
-    text_.resize(std::max(text_.size() * 2, used + size));
-    cursor_ = text_.data() + used;
-    end_ = text_.data() + text_.size();
+    const std::size_t used = static_cast<std::size_t>(cursor_ - text_.get());
+    capacity_ = std::max(capacity_ * 2, used + size);
+    std::unique_ptr<char[]> larger(new char[capacity_]);
+    std::memcpy(larger.get(), text_.get(), used);
+    text_ = std::move(larger);
+    cursor_ = text_.get() + used;
+    end_ = text_.get() + capacity_;
   }
 
-  std::string text_;
-  char* cursor_ = nullptr;
-  char* end_ = nullptr;
+  std::size_t capacity_;
+  std::unique_ptr<char[]> text_;
+  char* cursor_;
+  char* end_;
 };
 
 // The saved text: two spaces of indentation per level, up to kMaxIndentLevels levels, so that no
@@ -638,24 +645,44 @@ void writeTree(TextBuffer& out, const pugi::xml_node& top) {
 
 }  // namespace
 
-void Document::save(const std::string& path) const { xmlsource::writeSavedText(path, text()); }
+namespace {
 
-std::string Document::text() const {
-  if (!impl_) throw Error(kInvalidPointer);
-  std::string text;
+// The size of the last saved text: the texts of one run are of similar sizes, and a buffer sized for
+// the last one is not grown step by step.
+std::atomic<std::size_t> lastTextSize{0};
+
+// The document's saved text, checked to load again (a document that would not is not written).
+TextBuffer savedText(const dom::Document::Impl& impl) {
   try {
-    TextBuffer out;
-    for (pugi::xml_node child = skipStaging(impl_->document.first_child()); child;
+    TextBuffer out(lastTextSize.load(std::memory_order_relaxed) / 16 * 17);
+    for (pugi::xml_node child = skipStaging(impl.document.first_child()); !isNull(child);
          child = skipStaging(child.next_sibling()))
       writeTree(out, child);
-    text = out.take();
+    std::string error;
+    if (!xmlsource::checkCharacters(out.view(), error))
+      throw Error(kFailed, "the text is not valid UTF-8 XML (" + error + ")");
+    lastTextSize.store(out.view().size(), std::memory_order_relaxed);
+    return out;
   } catch (const std::bad_alloc&) {
     throw Error(kOutOfMemory);
   }
-  // A document that would not load again is not written.
-  std::string error;
-  if (!xmlsource::checkCharacters(text, error)) throw Error(kFailed, "the text is not valid UTF-8 XML (" + error + ")");
-  return text;
+}
+
+}  // namespace
+
+void Document::save(const std::string& path) const {
+  if (!impl_) throw Error(kInvalidPointer);
+  xmlsource::writeSavedText(path, savedText(*impl_).view());
+}
+
+std::string Document::text() const {
+  if (!impl_) throw Error(kInvalidPointer);
+  const TextBuffer out = savedText(*impl_);
+  try {
+    return std::string(out.view());
+  } catch (const std::bad_alloc&) {
+    throw Error(kOutOfMemory);
+  }
 }
 
 Node Document::node() const {
