@@ -702,10 +702,12 @@ Node Document::appendElement(const Node& parent, std::string_view name) {
   requireHandle(parent.handle());
   if (isAttributeHandle(parent.handle())) throw Error(kFailed, "an attribute cannot be a parent or child");
   pugi::xml_node parentNode = asNode(parent.handle());
-  const pugi::xml_node_type type = parentNode.type();
-  if (type != pugi::node_element && type != pugi::node_document) throw Error(kFailed, "the node cannot be appended here");
   const pugi::xml_node element = parentNode.append_child(CheckedName(name).c_str());
-  if (!element) throw Error(kOutOfMemory);
+  if (isNull(element)) {
+    const pugi::xml_node_type type = parentNode.type();
+    if (type != pugi::node_element && type != pugi::node_document) throw Error(kFailed, "the node cannot be appended here");
+    throw Error(kOutOfMemory);
+  }
   return wrap(element);
 }
 

@@ -303,10 +303,14 @@ bool readBoolValue(const dom::Node& node) { return parsedValue(node) == "true"; 
 std::string readStringValue(const dom::Node& node) { return node.value(); }
 
 void readLanguageText(const dom::Node& container, LanguageText& text) {
+  // The slots nearly always come in order: the search starts after the slot of the child before.
+  int expected = 0;
   forEachChild(container, [&](const dom::Node& child) {
-    for (int slot = 0; slot < kLanguageCount; ++slot) {
+    for (int tried = 0; tried < kLanguageCount; ++tried) {
+      const int slot = (expected + tried) % kLanguageCount;
       if (child.hasName(languageName(slot))) {
         text[static_cast<std::size_t>(slot)] = child.value();
+        expected = slot + 1;
         return;
       }
     }

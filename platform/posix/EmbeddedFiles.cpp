@@ -31,7 +31,9 @@ EmbeddedFile findEmbeddedFile(int resourceId) {
 }
 
 void releaseEmbeddedFile(const EmbeddedFile& file) {
-  if (file.data == nullptr || file.size == 0) return;
+  // A small file holds few pages: giving them back would cost more than keeping them.
+  constexpr std::size_t kWorthReleasing = 256 * 1024;
+  if (file.data == nullptr || file.size < kWorthReleasing) return;
   // Only the pages wholly inside the file: the pages at its ends may hold parts of its neighbours.
   static const auto pageSize = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
   const auto begin = reinterpret_cast<std::uintptr_t>(file.data);
