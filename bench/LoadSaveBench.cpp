@@ -107,8 +107,8 @@ void BM_Save_BarePugixml(benchmark::State& state) {
 }
 BENCHMARK(BM_Save_BarePugixml)->Unit(benchmark::kMillisecond);
 
-// The save as the update merge makes it: over the fresh copy of the new description, whose version
-// the save keeps (so the file there is probed first).
+// A whole save to a file over an existing description, whose version the save keeps: the file there
+// is probed (loaded) first, then the document is built, serialised and written.
 void BM_Save_DeviceSeriesOverCopy(benchmark::State& state) {
   DeviceSeries series = bench::loadOrDie(bench::largestShippedDescription());
   const std::string original = bench::largestShippedDescription();
