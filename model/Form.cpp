@@ -32,7 +32,7 @@ std::string entryStep(std::string_view name, int number) {
   return step;
 }
 
-double storedReal(double value) { return parseFloat(formatFloat(value, 3)); }
+double storedReal(double value) { return parseFloat(formatFloat(writableFloat(value), 3)); }
 
 void Stamp::visit(FieldVisitor& out, std::string_view name, const TimeStamp& v) {
   out.beginObject(name);

@@ -222,6 +222,12 @@ std::string formatFloat(double value, int precision) {
   return std::string(buffer, formatFloatInto(value, precision, buffer));
 }
 
+double writableFloat(double value) {
+  if (std::isnan(value)) return 0.0;
+  if (std::isinf(value)) return std::copysign(DBL_MAX, value);
+  return value;
+}
+
 float narrowToFloat(double value) {
   if (std::isnan(value)) return std::numeric_limits<float>::quiet_NaN();
   if (value > FLT_MAX) return std::numeric_limits<float>::infinity();
@@ -245,7 +251,8 @@ dom::Node writeIntElement(Placement where, std::string_view name, std::int32_t v
 
 dom::Node writeFloatElement(Placement where, std::string_view name, double value, int precision) {
   char buffer[kFormattedFloatCapacity];
-  return writeStringElement(where, name, std::string_view(buffer, formatFloatInto(value, precision, buffer)));
+  const std::size_t length = formatFloatInto(writableFloat(value), precision, buffer);
+  return writeStringElement(where, name, std::string_view(buffer, length));
 }
 
 dom::Node writeBoolElement(Placement where, std::string_view name, bool value) {

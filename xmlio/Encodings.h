@@ -45,6 +45,10 @@ double parseFloat(std::string_view text);
 std::string formatFloat(double value, int precision);
 // A double narrowed to a float without undefined behaviour: out of range becomes +-infinity.
 float narrowToFloat(double value);
+// The value a float element is written with: the value itself when finite. Infinity has no
+// fixed-point text that reads back ("inf" would read as 0), so it is written as the largest finite
+// double of its sign, which reads back as itself (and as infinity again into a float); NaN as 0.
+double writableFloat(double value);
 
 // ---- Writers ---------------------------------------------------------------------------------------
 

@@ -104,6 +104,25 @@ TEST(FormatFloat, MatchesPrintfExactly) {
   }
 }
 
+// A value without a fixed-point text that reads back is written as what it then holds for good:
+// saved, loaded and saved again, the text stays the same.
+TEST(FormatFloat, ElementsOfNonFiniteValuesReadBackStably) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const struct {
+    double value;
+    double readBack;
+  } cases[] = {{inf, DBL_MAX}, {-inf, -DBL_MAX}, {std::nan(""), 0.0}, {FLT_MAX, FLT_MAX}};
+  dom::Document doc = dom::Document::create();
+  for (const auto& c : cases) {
+    const std::string text = writeFloatElement(doc, "f", c.value).value();
+    EXPECT_EQ(parseFloat(text), c.readBack) << c.value;
+    EXPECT_EQ(writeFloatElement(doc, "f", parseFloat(text)).value(), text) << c.value;
+  }
+  // A float field holding infinity (a hand-edited 1e39) reads back as infinity again.
+  const std::string huge = writeFloatElement(doc, "f", narrowToFloat(parseFloat("1e39"))).value();
+  EXPECT_EQ(narrowToFloat(parseFloat(huge)), std::numeric_limits<float>::infinity());
+}
+
 // A locale whose decimal point is a comma, as in German.
 struct CommaDecimalPoint : std::numpunct<char> {
   char do_decimal_point() const override { return ','; }
