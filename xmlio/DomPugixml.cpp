@@ -498,7 +498,7 @@ class TextBuffer {
   // Growing copies only what is written; the new room is not cleared first.
   void grow(std::size_t size) {
     const std::size_t used = static_cast<std::size_t>(cursor_ - text_.get());
-    capacity_ = std::max(capacity_ * 2, used + size);
+    capacity_ = std::max(capacity_ + capacity_ / 2, used + size);
     std::unique_ptr<char[]> larger(new char[capacity_]);
     std::memcpy(larger.get(), text_.get(), used);
     text_ = std::move(larger);
@@ -647,14 +647,14 @@ void writeTree(TextBuffer& out, const pugi::xml_node& top) {
 
 namespace {
 
-// The size of the last saved text: the texts of one run are of similar sizes, and a buffer sized for
-// the last one is not grown step by step.
+// The size of the last saved text: the texts of one run are of similar sizes (the descriptions
+// differ by a fifth at most), and a buffer sized for the last one and a quarter is not grown.
 std::atomic<std::size_t> lastTextSize{0};
 
 // The document's saved text, checked to load again (a document that would not is not written).
 TextBuffer savedText(const dom::Document::Impl& impl) {
   try {
-    TextBuffer out(lastTextSize.load(std::memory_order_relaxed) / 16 * 17);
+    TextBuffer out(lastTextSize.load(std::memory_order_relaxed) / 4 * 5);
     for (pugi::xml_node child = skipStaging(impl.document.first_child()); !isNull(child);
          child = skipStaging(child.next_sibling()))
       writeTree(out, child);
