@@ -432,8 +432,7 @@ bool Document::loadRejectedContent() const { return impl_ && impl_->rejectedCont
 
 namespace {
 
-// The saved text, appended through a cursor into a buffer that grows by doubling: names and texts
-// are copied whole, not a character at a time.
+// The saved text, appended through a cursor into one buffer that grows by half when full.
 class TextBuffer {
  public:
   // `expectedSize` sizes the buffer first, so that a text of about that size grows it at most once.
@@ -454,7 +453,7 @@ class TextBuffer {
   void appendTerminated(const char* text) {
     for (;;) {
       reserve(kStretch);
-      for (const char* const stop = text + kStretch; text != stop; ++text) {
+      for (std::size_t copied = 0; copied < kStretch; ++copied, ++text) {
         if (*text == '\0') return;
         *cursor_++ = *text;
       }
@@ -465,7 +464,7 @@ class TextBuffer {
   void appendEscaped(const char* text, const char* const* references) {
     for (;;) {
       reserve(kStretch * kLongestReference);
-      for (const char* const stop = text + kStretch; text != stop; ++text) {
+      for (std::size_t copied = 0; copied < kStretch; ++copied, ++text) {
         const auto c = static_cast<unsigned char>(*text);
         if (c == 0) return;
         if (const char* reference = references[c]) {
