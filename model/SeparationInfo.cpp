@@ -43,7 +43,7 @@ struct SplineKnots {
       stepBefore[i] = x[i] - x[i - 1];
       stepAfter[i] = x[i + 1] - x[i];
       span[i] = x[i + 1] - x[i - 1];
-      sig[i] = (x[i] - x[i - 1]) / (x[i + 1] - x[i - 1]);
+      sig[i] = stepBefore[i] / span[i];
       p[i] = sig[i] * elimination[i - 1] + 2.0;
       elimination[i] = (sig[i] - 1.0) / p[i];
     }

@@ -2,8 +2,10 @@
 // The text forms of every value of a description: integer, float (3 decimals), boolean, string,
 // escaped string, indexed array, value list, record list, language-keyed text, time stamp, integer
 // attribute and base64 element; and the two reading styles (by position, by name).
-// A writer creates a new element (or attribute) and returns it unattached; the caller appends it,
-// so the order of the writer calls is the order of the elements in the file. A reader takes one node.
+// A writer creates a new element where its Placement says (unattached, for the caller to append, or
+// appended to a parent at once) and returns it, so the order of the writer calls is the order of
+// the elements in the file. An attribute writer returns the attribute unattached. A reader takes
+// one node.
 #include <array>
 #include <cstddef>
 #include <cstdint>

@@ -125,14 +125,15 @@ std::optional<std::string> nativePath(const std::string& path) {
   // The drive's entry under dosdevices, remembered per prefix and letter (a run names one drive many
   // times) and looked up again once it is gone.
   static std::map<std::string, std::string> knownDrives;
-  const std::string driveKey = *prefix + '\0' + text::foldCase(std::string{path[0], ':'});
+  const std::string driveName{path[0], ':'};
+  const std::string driveKey = *prefix + '\0' + text::foldCase(driveName);
   std::string native;
   struct stat info{};
   if (auto known = knownDrives.find(driveKey); known != knownDrives.end() && ::lstat(known->second.c_str(), &info) == 0) {
     native = known->second;
   } else {
     const std::string devices = *prefix + "/dosdevices";
-    native = devices + "/" + resolveComponent(devices, std::string{path[0], ':'});
+    native = devices + "/" + resolveComponent(devices, driveName);
     if (::lstat(native.c_str(), &info) != 0) return std::nullopt;
     knownDrives[driveKey] = native;
   }
@@ -152,7 +153,7 @@ std::optional<std::string> nativePath(const std::string& path) {
     start = end + 1;
   }
   // A path that exists exactly as written is its own resolution (an exact match wins at every level),
-  // found with one look-up; so is a new entry in a folder that does.
+  // found with one look-up; in a folder that exists as written, only the last name is looked for.
   std::string exact = native;
   for (const std::string& part : components) exact.append(1, '/').append(part);
   if (::lstat(exact.c_str(), &info) == 0) return exact;
