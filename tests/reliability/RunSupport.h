@@ -95,15 +95,43 @@ struct RunResult {
   std::string errors;  // what it wrote to stderr
 };
 
+// Whether `user` can execute `path`: every folder above it must let that user through, which a
+// checkout in a private folder (root's home, a mktemp -d folder) does not.
+inline bool executableBy(int user, const fs::path& path) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setgid(static_cast<gid_t>(user)) != 0 || ::setuid(static_cast<uid_t>(user)) != 0) ::_exit(2);
+    ::_exit(::access(path.c_str(), X_OK) == 0 ? 0 : 1);
+  }
+  int status = 0;
+  return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// A copy of the installer that `user` can execute, in `folder` (which the caller has given to that
+// user): the build folder may sit below a folder that only root may enter. The installer carries its
+// files inside itself and links pugixml statically, so the copy runs on its own. Empty when even
+// the copy cannot be reached (the temporary folder itself is private).
+inline fs::path installerCopyFor(int user, const std::string& exe, const fs::path& folder) {
+  const fs::path copy = folder / ("setup-for-user-" + std::to_string(user));
+  std::error_code error;
+  fs::copy_file(exe, copy, fs::copy_options::overwrite_existing, error);
+  if (error || ::chown(copy.c_str(), static_cast<uid_t>(user), static_cast<gid_t>(user)) != 0 ||
+      ::chmod(copy.c_str(), 0755) != 0 || !executableBy(user, copy))
+    return {};
+  return copy;
+}
+
 // Runs `exe --prefix PREFIX [extra]` with `environment` added, stdout discarded and stderr kept;
 // ends it after `timeoutSeconds`. With `user` >= 0 the installer runs as that user (the caller is
-// root and has given the prefix to it).
+// root and has given the prefix and its parent folder to it), from a copy of the installer that the
+// user can reach (see installerCopyFor; the test should skip when there is none).
 inline RunResult runInstaller(const std::string& exe, const fs::path& prefix,
                               const std::vector<std::pair<std::string, std::string>>& environment = {},
                               const std::vector<std::string>& extra = {}, int user = -1,
                               int timeoutSeconds = 300) {
   const fs::path errorFile = prefix.parent_path() / (prefix.filename().string() + ".stderr");
   RunResult result;
+  const std::string program = user >= 0 ? installerCopyFor(user, exe, prefix.parent_path()).string() : exe;
   const pid_t child = ::fork();
   if (child == 0) {
     for (const auto& [name, value] : environment) ::setenv(name.c_str(), value.c_str(), 1);
@@ -113,12 +141,12 @@ inline RunResult runInstaller(const std::string& exe, const fs::path& prefix,
     ::dup2(err, 2);
     ::dup2(out, 1);
     if (user >= 0 && (::setgid(static_cast<gid_t>(user)) != 0 || ::setuid(static_cast<uid_t>(user)) != 0)) ::_exit(125);
-    std::vector<std::string> args = {exe, "--prefix", prefix.string()};
+    std::vector<std::string> args = {program, "--prefix", prefix.string()};
     args.insert(args.end(), extra.begin(), extra.end());
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
-    ::execv(exe.c_str(), argv.data());
+    ::execv(program.c_str(), argv.data());
     ::_exit(127);
   }
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
