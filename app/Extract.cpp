@@ -33,77 +33,70 @@ int g_extractionCounter = 0;
 
 namespace {
 
+std::string g_lastFailure;
+
 enum class WriteMode {
-  Truncate,     // createFileForWriting on the target itself
-  CreateNew,    // the target is a scratch file created fresh
-  ThroughCopy,  // written to target + ".tmp", flushed, renamed over the target
+  Replacing,  // through a scratch file renamed over the target
+  NewFile,    // the target itself is a scratch file, created exclusively
 };
 
-bool extract(const std::string& targetPath, int resourceId, WriteMode mode) {
+bool extract(const std::string& targetPath, int resourceId, WriteMode mode, const std::string& backupPath = {}) {
   int number = ++g_extractionCounter;
   const char* path = targetPath.c_str();
+  g_lastFailure.clear();
 
   platform::EmbeddedFile resource = platform::findEmbeddedFile(resourceId);
   if (resource.status == platform::ResourceStatus::NotFound) {
     progressLine("[%02d] %s error: resource not found.\r\n", number, path);
+    g_lastFailure = "the program carries no such file";
     return false;
   }
   if (resource.status == platform::ResourceStatus::LoadFailed || (resource.size != 0 && resource.data == nullptr)) {
     progressLine("[%02d] %s error: resource data cannot loaded.\r\n", number, path);
+    g_lastFailure = "the file the program carries cannot be loaded";
     return false;
   }
   if (resource.size == 0) {
     progressLine("[%02d] %s error: resource size is zero.\r\n", number, path);
+    g_lastFailure = "the file the program carries is empty";
     return false;
   }
 
-  const std::string writtenPath = mode == WriteMode::ThroughCopy ? targetPath + ".tmp" : targetPath;
-  if (mode == WriteMode::ThroughCopy && platform::pathExists(writtenPath)) platform::deleteFile(writtenPath);
-  std::unique_ptr<platform::File> file = mode == WriteMode::Truncate ? platform::createFileForWriting(targetPath)
-                                                                     : platform::createNewFile(writtenPath);
-  if (!file) {
-    progressLine("[%02d] %s error: file cannot opened.\r\n", number, path);
-    return false;
-  }
   // Written straight from the program image, in one call; the image's pages are not needed after.
-  std::optional<std::size_t> written = file->write(resource.data, resource.size);
+  const std::string_view bytes(reinterpret_cast<const char*>(resource.data), resource.size);
+  const platform::WriteResult written = mode == WriteMode::NewFile
+                                            ? platform::writeNewFile(targetPath, bytes)
+                                            : platform::writeFileReplacing(targetPath, bytes, backupPath);
   platform::releaseEmbeddedFile(resource);
-  bool complete = written && *written == resource.size;
-  if (complete && mode == WriteMode::ThroughCopy) {
-    complete = file->flush();
-    file.reset();
-    // A target that cannot be replaced (read-only, a folder) is one that cannot be opened.
-    if (complete && !platform::moveFileReplacing(writtenPath, targetPath)) {
-      platform::deleteFile(writtenPath);
+  switch (written.failure) {
+    case platform::WriteFailure::None:
+      // Also when the folder could not be flushed: the file is there, whole.
+      progressLine("[%02d] %s ( %d Bytes ) successfly updated!\r\n", number, path, static_cast<int>(resource.size));
+      return true;
+    case platform::WriteFailure::Create:
+    case platform::WriteFailure::Backup:
+    case platform::WriteFailure::Replace:
+      // A target that cannot be replaced (read-only, a folder, held open) is one that cannot be opened.
       progressLine("[%02d] %s error: file cannot opened.\r\n", number, path);
-      return false;
-    }
-    if (complete) platform::flushFolderOf(targetPath);
+      break;
+    case platform::WriteFailure::Write:
+      progressLine("[%02d] error: %s file io failed.\r\n", number, path);
+      break;
   }
-  if (complete) {
-    file.reset();
-    progressLine("[%02d] %s ( %d Bytes ) successfly updated!\r\n", number, path, static_cast<int>(resource.size));
-    return true;
-  }
-  progressLine("[%02d] error: %s file io failed.\r\n", number, path);
-  file.reset();
-  platform::deleteFile(writtenPath);
+  g_lastFailure = written.reason;
   return false;
 }
 
 }  // namespace
 
-bool ExtractResourceToFile(const std::string& targetPath, int resourceId) {
-  return extract(targetPath, resourceId, WriteMode::Truncate);
+bool ExtractResourceToFile(const std::string& targetPath, int resourceId, const std::string& backupPath) {
+  return extract(targetPath, resourceId, WriteMode::Replacing, backupPath);
 }
 
 bool ExtractResourceToNewFile(const std::string& targetPath, int resourceId) {
-  if (platform::pathExists(targetPath)) platform::deleteFile(targetPath);
-  return extract(targetPath, resourceId, WriteMode::CreateNew);
-}
-
-bool ExtractResourceToFileReplacing(const std::string& targetPath, int resourceId) {
-  return extract(targetPath, resourceId, WriteMode::ThroughCopy);
+  return extract(targetPath, resourceId, WriteMode::NewFile);
 }
 
 int ExtractionCallCount() { return g_extractionCounter; }
+
+const std::string& LastExtractionFailure() { return g_lastFailure; }

@@ -2,21 +2,21 @@
 // The one operation that turns an embedded file into a file on disk, with its numbered progress line.
 #include <string>
 
-// Writes embedded file `resourceId` to `targetPath`, replacing and truncating an existing file (no
-// folder is created), and prints one numbered progress line. True only when the target holds the
-// whole file afterwards. A target that cannot be opened is left as it was; a failed write removes
-// the half-written target.
-bool ExtractResourceToFile(const std::string& targetPath, int resourceId);
+// Writes embedded file `resourceId` to `targetPath` and prints one numbered progress line. The bytes
+// go to a scratch file created exclusively beside the target, which is flushed and renamed over it
+// (platform::writeFileReplacing): the target is afterwards its old content or the whole file, whenever
+// the process ends, and a link at the target is replaced, never written through. No folder is
+// created. With a `backupPath`, the file replaced stays there. True only when the target holds the
+// whole file afterwards.
+bool ExtractResourceToFile(const std::string& targetPath, int resourceId, const std::string& backupPath = {});
 
-// As ExtractResourceToFile, for a scratch file that must be created fresh: whatever is at the path
-// (a stale file, a planted symbolic link) is removed first and never written through.
+// As ExtractResourceToFile, for a scratch file that the caller reads back and removes: written to
+// `targetPath` itself, created exclusively after a stale file or link there is removed.
 bool ExtractResourceToNewFile(const std::string& targetPath, int resourceId);
-
-// As ExtractResourceToFile, for a file whose old content must never be seen half replaced (a
-// device-series description): the resource goes to targetPath + ".tmp", created fresh, is flushed
-// and then renamed over targetPath, so the target is afterwards its old content or the whole
-// resource, whenever the process ends. The line names targetPath.
-bool ExtractResourceToFileReplacing(const std::string& targetPath, int resourceId);
 
 // The number of extraction calls made so far in this process (the number of the last line printed).
 int ExtractionCallCount();
+
+// Why the last extraction failed, in words (the system's reason where it gave one); empty after a
+// success.
+const std::string& LastExtractionFailure();

@@ -9,6 +9,7 @@
 #include "app/Verbose.h"
 #include "platform/FileSystem.h"
 #include "platform/Resources.h"
+#include "platform/RunLock.h"
 
 namespace {
 
@@ -30,6 +31,12 @@ BOOL CNexlumeQ7App::InitInstance() {
     HostInstallation installation;
     if (!installation.Read(&hostLookupFailure_)) {
       outcome_ = RunOutcome::HostNotFound;
+      return TRUE;
+    }
+    // Two runs on one host would meet at the same scratch files: the second waits for the first.
+    const std::unique_ptr<platform::HostRunLock> lock = platform::acquireHostRunLock(runLockWait_, runLockFailure_);
+    if (!lock) {
+      outcome_ = RunOutcome::HostBusy;
       return TRUE;
     }
     runPlan(installation.InstallPath);
@@ -71,8 +78,8 @@ bool CNexlumeQ7App::writeOrMergeDescription(const std::string& targetPath, int r
       return MergeDeviceSeriesFile(targetPath, resourceId);
     case InstalledDescription::Absent:
     case InstalledDescription::Short:
-      // Never half written under the description's name, whenever the process ends.
-      return ExtractResourceToFileReplacing(targetPath, resourceId);
+      // A description too short to hold media of the user's own is replaced without a backup.
+      return ExtractResourceToFile(targetPath, resourceId);
     case InstalledDescription::Unreadable:
       break;
   }

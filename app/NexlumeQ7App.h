@@ -1,5 +1,6 @@
 #pragma once
 // The application object: its start-up operation performs the whole installation run.
+#include <chrono>
 #include <string>
 
 #include "app/WinApp.h"
@@ -25,6 +26,7 @@ class CNexlumeQ7App : public CWinApp {
   enum class RunOutcome {
     NotRun,
     HostNotFound,           // a host lookup failed; nothing was written
+    HostBusy,               // another run on the host held the run lock too long; nothing was written
     Completed,              // every file was written or merged
     CompletedWithFailures,  // the run finished, at least one file or merge failed
   };
@@ -38,6 +40,11 @@ class CNexlumeQ7App : public CWinApp {
   RunOutcome outcome() const { return outcome_; }
   // Why the host was not found (one line), when outcome() is HostNotFound.
   const std::string& hostLookupFailure() const { return hostLookupFailure_; }
+  // Why the run lock could not be taken (one line), when outcome() is HostBusy.
+  const std::string& runLockFailure() const { return runLockFailure_; }
+
+  // How long a run waits for another run on the same host to end before it gives up.
+  void setRunLockWait(std::chrono::milliseconds wait) { runLockWait_ = wait; }
 
  private:
   void runPlan(const std::string& installPath);
@@ -45,6 +52,8 @@ class CNexlumeQ7App : public CWinApp {
   bool writeOrMergeDescription(const std::string& targetPath, int resourceId);
 
   RunOutcome outcome_ = RunOutcome::NotRun;
+  std::chrono::milliseconds runLockWait_ = std::chrono::minutes(2);
   std::string hostLookupFailure_;
+  std::string runLockFailure_;
   bool everyFileSucceeded_ = true;
 };

@@ -14,25 +14,21 @@ MergeOutcome kept(std::string failure) {
   return outcome;
 }
 
-// There is no installed description to keep: the new one is written plainly.
-MergeOutcome replacedPlainly(const std::string& targetPath, int resourceId) {
+// The new description written plainly: there is no installed description (nothing is backed up), or
+// the installed file is not XML (it stays as the backup).
+MergeOutcome replacedPlainly(const std::string& targetPath, int resourceId, const std::string& backupPath = {}) {
   MergeOutcome outcome;
   outcome.kind = MergeOutcome::Kind::Replaced;
-  outcome.succeeded = ExtractResourceToFileReplacing(targetPath, resourceId);
-  if (!outcome.succeeded) outcome.failure = "the new description could not be written";
+  outcome.succeeded = ExtractResourceToFile(targetPath, resourceId, backupPath);
+  if (!outcome.succeeded) outcome.failure = "the new description could not be written: " + LastExtractionFailure();
   return outcome;
-}
-
-// Removes a scratch file of this merge (or a stale one of an interrupted run) if there is one.
-void removeScratch(const std::string& path) {
-  if (platform::pathExists(path)) platform::deleteFile(path);
 }
 
 }  // namespace
 
 MergeOutcome mergeInstalledDescription(const std::string& targetPath, int resourceId) {
   const std::string newPath = targetPath + ".tmp";
-  const std::string mergedPath = targetPath + ".out";
+  const std::string backupPath = targetPath + ".bak";
   DeviceSeries installed;
   DeviceSeries fresh;
 
@@ -45,51 +41,39 @@ MergeOutcome mergeInstalledDescription(const std::string& targetPath, int resour
     // Each document is dropped as soon as its record is read: the merge holds one DOM at a time.
     DeviceSeriesIO2 installedIO(targetPath);
     if (!installedIO.OpenDocument()) {
-      // Only a file the DOM read and rejected holds nothing to keep; a DOM that is missing or a file
-      // that could not be read says nothing about the user's media.
-      if (installedIO.documentRejected()) return replacedPlainly(targetPath, resourceId);
-      return kept(installedIO.domAvailable() ? "the installed description cannot be read"
+      // Only the parser's own verdict that the file is not well-formed XML says that it holds nothing
+      // to keep; a missing DOM, a file that could not be read, memory running short or a document
+      // the project declines say nothing about the user's media.
+      if (installedIO.documentRejected()) return replacedPlainly(targetPath, resourceId, backupPath);
+      return kept(installedIO.domAvailable() ? "the installed description cannot be read: " + installedIO.openError()
                                              : "the XML DOM is not available");
     }
     if (!installedIO.LoadDocumentWithFallback(installed))
       return kept("the installed file is not a readable description: " + installedIO.lastError());
   }
 
-  // The new description as carried, in a file created fresh.
-  ExtractResourceToNewFile(newPath, resourceId);
-  DeviceSeriesIO2 mergedIO(mergedPath);
+  // The new description as carried, in a file created fresh. A stale P.tmp that cannot be removed
+  // fails here: it is never read as the new description.
+  if (!ExtractResourceToNewFile(newPath, resourceId))
+    return kept("the new description cannot be written to " + newPath + ": " + LastExtractionFailure());
+  DeviceSeriesIO2 mergedIO(targetPath);
   {
     DeviceSeriesIO2 newIO(newPath);
-    if (!newIO.LoadDocumentWithFallback(fresh)) {
-      std::string why = newIO.lastError();
-      removeScratch(newPath);
-      return kept("the new description cannot be read back: " + why);
-    }
-    // The merged file carries the new description's version, taken over in memory; it is saved to
-    // a path cleared first, so the save finds no file there to take a version from (and a copy of
-    // the new description there would only cost a copy and a parse).
+    const bool loaded = newIO.LoadDocumentWithFallback(fresh);
+    const std::string why = newIO.lastError();
+    if (!platform::removeIfPresent(newPath))
+      return kept("cannot remove " + newPath + ": " + platform::lastFileError());
+    if (!loaded) return kept("the new description cannot be read back: " + why);
+    // The merged file carries the new description's version, taken over in memory.
     mergedIO.takeDocumentVersion(newIO);
   }
-  removeScratch(mergedPath);
 
   MergeOutcome outcome;
   outcome.report = mergeDeviceSeries(installed, fresh);
 
-  if (!mergedIO.SaveDocument(fresh)) {
-    // Moving the unmerged copy over the installed file would lose the user's media.
-    std::string why = mergedIO.lastError();
-    removeScratch(mergedPath);
-    removeScratch(newPath);
-    return kept("the merged description cannot be saved: " + why);
-  }
-  removeScratch(newPath);
-  // The save flushed the merged file; the rename replaces the installed one atomically.
-  if (!platform::moveFileReplacing(mergedPath, targetPath)) {
-    outcome.kind = MergeOutcome::Kind::Kept;
-    outcome.failure = "the merged description cannot replace the installed one (it stays as " + mergedPath + ")";
-    return outcome;
-  }
-  platform::flushFolderOf(targetPath);
+  // Saved through P.out, renamed over P once complete and flushed; P stays as P.bak.
+  mergedIO.keepReplacedFileAs(backupPath);
+  if (!mergedIO.SaveDocument(fresh)) return kept("the merged description cannot be saved: " + mergedIO.lastError());
   outcome.kind = MergeOutcome::Kind::Merged;
   outcome.succeeded = true;
   return outcome;

@@ -18,9 +18,9 @@ struct MergeOutcome {
 
 // Installs description `resourceId` at `targetPath` (P), keeping the user's media of the installed
 // one. Works through P + ".tmp" (the new description as carried) and P + ".out" (the merged result),
-// both created fresh; P is replaced only by an atomic rename of the complete, flushed merged file, and
-// stays as it was on every failure, except that a file the DOM rejects as not well-formed XML is
-// replaced by the new description.
+// both created exclusively; P is replaced only by an atomic rename of the complete, flushed merged
+// file, and stays as it was on every failure, except that a file the XML parser itself finds not
+// well-formed is replaced by the new description. The file replaced stays as P + ".bak".
 MergeOutcome mergeInstalledDescription(const std::string& targetPath, int resourceId);
 
 // The run's entry: mergeInstalledDescription plus the verbose lines; true when it succeeded.

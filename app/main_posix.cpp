@@ -15,14 +15,15 @@
 
 namespace {
 
-enum ExitStatus { kAllWritten = 0, kSomeFailed = 1, kUsageError = 2, kHostNotFound = 3 };
+enum ExitStatus { kAllWritten = 0, kSomeFailed = 1, kUsageError = 2, kHostNotFound = 3, kHostBusy = 4 };
 
 constexpr const char* kUsage =
     "usage: nexlume-q7-setup [--prefix DIR] [--verbose] [--help] [--version]\n"
     "Installs the Nexlume Q7 / Q7M support files into the Tarvel Tessaprint Dual host of a Wine prefix\n"
     "(DIR, else $WINEPREFIX, else $HOME/.wine). Progress lines go to stderr.\n"
     "Exit status: 0 every file written or merged, 1 some file or merge failed, 2 usage error,\n"
-    "3 host not found (nothing written).\n";
+    "3 host not found (nothing written), 4 another run on the same host went on for over two minutes\n"
+    "(nothing written).\n";
 
 struct Options {
   std::string prefix;
@@ -79,6 +80,9 @@ int main(int argc, char** argv) {
 
   setVerboseOutput(options.verbose);
   CNexlumeQ7App app;
+  // Tests shorten the wait for another run's lock.
+  if (const char* wait = std::getenv("NEXLUME_RUN_LOCK_WAIT_MS"); wait != nullptr && *wait != '\0')
+    app.setRunLockWait(std::chrono::milliseconds(std::atol(wait)));
   app.InitInstance();
 
   switch (app.outcome()) {
@@ -92,6 +96,9 @@ int main(int argc, char** argv) {
         std::fputs((line + "\n").c_str(), stderr);
       }
       return kHostNotFound;
+    case CNexlumeQ7App::RunOutcome::HostBusy:
+      std::fputs(("nexlume-q7-setup: nothing was written: " + app.runLockFailure() + "\n").c_str(), stderr);
+      return kHostBusy;
     default:
       return kSomeFailed;
   }

@@ -9,7 +9,7 @@
 
 namespace {
 
-enum ExitStatus { kAllWritten = 0, kSomeFailed = 1, kHostNotFound = 3 };
+enum ExitStatus { kAllWritten = 0, kSomeFailed = 1, kHostNotFound = 3, kHostBusy = 4 };
 
 }  // namespace
 
@@ -22,6 +22,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
       return kAllWritten;
     case CNexlumeQ7App::RunOutcome::HostNotFound:
       return kHostNotFound;
+    case CNexlumeQ7App::RunOutcome::HostBusy:
+      return kHostBusy;
     default:
       return kSomeFailed;
   }

@@ -48,8 +48,56 @@ bool moveFileReplacing(const std::string& from, const std::string& to);
 // Makes a completed rename in the folder of `path` durable (fsync of the folder; nothing on Windows).
 bool flushFolderOf(const std::string& path);
 
+// CreateHardLink: a second name `to` for the regular file `from`; fails when anything is at `to`,
+// when `from` is not a regular file (a link is never linked) or the file system has no hard links.
+bool linkFile(const std::string& from, const std::string& to);
+
 // The whole content of a file, or nothing when it cannot be read.
 std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path);
+
+// The system's own words for why the last failed file operation of this thread failed
+// (strerror / FormatMessage), e.g. "Permission denied"; empty when it gave no reason.
+std::string lastFileError();
+
+// ---- Writing a file whole -------------------------------------------------------------------------
+
+// The step at which a whole-file write stopped.
+enum class WriteFailure {
+  None,
+  Create,       // a stale scratch file could not be removed, or the scratch file could not be created
+  Write,        // writing or flushing the scratch file failed
+  Backup,       // the backup of the replaced file could not be made
+  Replace,      // the rename over the target failed (read-only, a folder, held open)
+};
+
+struct WriteResult {
+  WriteFailure failure = WriteFailure::None;
+  std::string reason;  // what failed, in words, with the system's reason where it gave one
+  // The target holds the new content but the folder could not be flushed: after a crash it may hold
+  // the old content again (never anything else). `reason` says why.
+  bool durable = true;
+  explicit operator bool() const { return failure == WriteFailure::None; }
+};
+
+// The scratch file beside `target` that a replacing write of it goes through: target + ".out".
+// Runs on one host are serialised (acquireHostRunLock), so a scratch file found there is a stale one.
+std::string scratchPathFor(const std::string& target);
+
+// Removes the file or link at `path` if there is one (never a link's target): true when nothing is
+// there afterwards.
+bool removeIfPresent(const std::string& path);
+
+// Every file the installer writes goes through here: `bytes` go to scratchPathFor(target), created
+// exclusively (a stale file there is removed first; a link is never followed), which is flushed and
+// renamed over `target`, and the folder flushed. A link at `target` is replaced, never followed; on
+// any failure `target` keeps its old content and the scratch file is removed. With a `backupPath`,
+// the file replaced stays there, byte for byte (a hard link made before the rename, else a copy
+// written the same way), so that at every moment the old content is at `target` or `backupPath`.
+WriteResult writeFileReplacing(const std::string& target, std::string_view bytes, const std::string& backupPath = {});
+
+// A scratch file that the caller reads back and removes: `bytes` go to `path`, created exclusively
+// after a stale file there is removed (not flushed: it never has to outlive the process).
+WriteResult writeNewFile(const std::string& path, std::string_view bytes);
 
 // POSIX only: the Wine prefix whose dosdevices/<drive>: links map drive paths. Until it is set,
 // paths are taken as native paths unchanged (tools and unit tests).

@@ -285,9 +285,10 @@ bool ICommonIO::saveContent(const std::function<dom::Node(dom::Document& documen
     return false;
   }
   try {
-    // Sets documentVersion from the file on disk when it has a root with a version.
-    ProbeDocument();
-    composeDocument(writeContent).save(path_);
+    // Sets documentVersion from the file on disk when it has a root with a version, unless a version
+    // was taken over from another serialiser.
+    if (!versionTaken_) ProbeDocument();
+    composeDocument(writeContent).save(path_, backupPath_);
     lastError_.clear();
     return true;
   } catch (...) {

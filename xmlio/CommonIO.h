@@ -91,6 +91,8 @@ class ICommonIO {
   // After a failed OpenDocument: true when the file was read and rejected as not well-formed XML,
   // false when it could not be read or the DOM was not available.
   bool documentRejected() const { return provider_.openFailed && provider_.openRejectedContent; }
+  // Why the last OpenDocument failed (the DOM's or the file layer's words), or empty.
+  const std::string& openError() const { return provider_.openError; }
   // Why the last load, probe or save failed, for tools; empty after a success. It is the
   // framework's own message, the DOM error, or the what() of any exception a reader or writer threw
   // (so a reader that adds the record and position to an error has them reported).
@@ -103,20 +105,24 @@ class ICommonIO {
 
   std::int32_t documentVersion = 0;  // packed version of the last root read; 0 until then
   // Takes over the document version of another serialiser (its four numbers exactly), so that a
-  // save to this serialiser's new file writes the version the other one read.
+  // save writes the version the other one read rather than that of a file already at the path.
   void takeDocumentVersion(const ICommonIO& other) {
     documentVersion = other.documentVersion;
     documentVersionText_ = other.documentVersionText_;
+    versionTaken_ = true;
   }
+  // A save that replaces a file leaves the replaced file at `backupPath`, byte for byte.
+  void keepReplacedFileAs(std::string backupPath) { backupPath_ = std::move(backupPath); }
 
  protected:
   enum class LoadOutcome { Loaded, Failed, DocumentOlder, DocumentNewer };
   // OpenDocument, FindRoot, then readContent(root). Every exception becomes Failed (with lastError
   // set), except a version mismatch, which becomes DocumentOlder or DocumentNewer.
   LoadOutcome loadContent(const std::function<void(const dom::Node& root)>& readContent);
-  // The save: probes the file for the version to keep, creates a fresh document with the XML
-  // declaration, appends writeContent(document) as root with that strVersion, and saves it.
-  // False on any failure; a failure before the file is written leaves it untouched.
+  // The save: probes the file for the version to keep (unless one was taken over), creates a fresh
+  // document with the XML declaration, appends writeContent(document) as root with that strVersion,
+  // and saves it through a scratch file renamed over the path. False on any failure; the file at the
+  // path is then as it was.
   bool saveContent(const std::function<dom::Node(dom::Document& document)>& writeContent);
   // The document such a save writes, built in memory: the XML declaration and writeContent(document)
   // as root with the strVersion to write. Throws what the DOM or the writer throws. The caller has
@@ -126,6 +132,8 @@ class ICommonIO {
   MSXMLDOMCreator provider_;
   std::string path_;
   std::string documentVersionText_;  // the four numbers of strVersion as read, written back on re-save
+  bool versionTaken_ = false;        // takeDocumentVersion was called: a save keeps that version
+  std::string backupPath_;
   std::string lastError_;
 
  private:

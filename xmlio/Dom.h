@@ -119,16 +119,21 @@ class Document {
   // Why the last load failed ("line 3, column 7: start and end tags do not match" and the like),
   // or an empty string after a successful load.
   std::string loadError() const;
-  // True when the last load failed on the content itself (not well-formed XML, invalid UTF-8); false
-  // after a success and when the file could not be read at all.
+  // True only when the last load failed because the XML parser itself found a syntax error in the
+  // file's content: the definite "not well-formed" verdict. False after a success and after every
+  // other failure: the file could not be read, memory ran out, an encoding or a construct that the
+  // project declines (a document type declaration that declares anything), or a refusal of the
+  // project's own input checks that the parser does not share.
   bool loadRejectedContent() const;
-  // Writes the document's XML text to `path`, replacing the file, in one write, flushed. The text
+  // Writes the document's XML text to `path` through platform::writeFileReplacing (a scratch file
+  // created exclusively, flushed and renamed over `path`; with `backupPath`, the replaced file stays
+  // there). The text
   // is the same on both backends, so that a file loaded and saved again keeps its bytes: UTF-8; the
   // declaration as created; a line per element, indented by two spaces per level; a text inline
   // with its element (<n>5</n>); an element without content as <name /> with a space; a carriage
   // return as &#13;. A text that would not load again (invalid UTF-8, control characters) is not
-  // written. Throws Error on failure; a partly written file is deleted.
-  void save(const std::string& path) const;
+  // written. Throws Error on failure; `path` then keeps its old content.
+  void save(const std::string& path, const std::string& backupPath = {}) const;
   // The text save() writes, in memory. Throws Error when the document would not load again.
   std::string text() const;
 

@@ -7,7 +7,9 @@
 //   (the component's `text` and `nodeTypedValue` trim surrounding white space);
 // - values are written with put_text (put_nodeTypedValue can lose a value holding '&');
 // - a file passes the same input checks as on the pugixml backend (xmlio/XmlSource.h) before the
-//   component loads it, so both refuse the same documents (a document type declaration among them);
+//   component loads it, so both refuse the same documents (a document type declaration that
+//   declares anything among them); only the component's own syntax verdict calls a file not
+//   well-formed;
 // - the component keeps all white space while it parses (its own dropping of blanks also cuts
 //   spaces off text beside a reference or a line end), and then whitespace-only text nodes are
 //   removed, which leaves the tree that its default gives, with every text untrimmed;
@@ -658,6 +660,39 @@ Document Document::create() {
   return Document(newImpl());
 }
 
+namespace {
+
+// Whether a load that did not succeed is the parser's own verdict that the file breaks the XML
+// syntax: the component answers S_FALSE for a document it read and refused, and its parse error then
+// carries a code of the parser's (0xC00CExxx). A failure of the system (out of memory, no access, no
+// such file) is no verdict on the content.
+bool isSyntaxVerdict(IXMLDOMDocument2* document, HRESULT result) {
+  if (result != S_FALSE) return false;
+  ComRef<IXMLDOMParseError> error;
+  long code = 0;
+  if (FAILED(document->get_parseError(error.out())) || !error || FAILED(error->get_errorCode(&code))) return false;
+  return (static_cast<unsigned long>(code) & 0xFFFFF000UL) == 0xC00CE000UL;
+}
+
+// The parser's verdict on a file that the input checks refused: it alone may call a document not
+// well-formed.
+bool parserFindsSyntaxError(const std::wstring& widePath) {
+  try {
+    ComRef<IXMLDOMDocument2> probe = createDomDocument();
+    check(probe->put_async(VARIANT_FALSE));
+    Variant source{Bstr(widePath)};
+    VARIANT_BOOL loaded = VARIANT_FALSE;
+    const HRESULT result = probe->load(source.get(), &loaded);
+    return loaded != VARIANT_TRUE && isSyntaxVerdict(probe.get(), result);
+  } catch (const Error&) {
+    return false;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+}  // namespace
+
 bool Document::load(const std::string& path) {
   try {
     if (!impl_) impl_ = newImpl();
@@ -667,41 +702,57 @@ bool Document::load(const std::string& path) {
     impl.document = createDomDocument();  // empty until the file has loaded
     std::optional<std::vector<std::uint8_t>> bytes = platform::readWholeFile(path);
     if (!bytes) {
-      impl.loadError = "cannot read the file";
+      const std::string why = platform::lastFileError();
+      impl.loadError = why.empty() ? "cannot read the file" : "cannot read the file: " + why;
       return false;
     }
-    // From here on every failure is the content's.
-    impl.rejectedContent = true;
+    const std::wstring widePath = platform::win32::toWide(path);
     bool unsupportedEncoding = false;
     if (!xmlsource::makeUtf8(*bytes, impl.loadError, &unsupportedEncoding)) {
-      // A file in an encoding this DOM cannot read may be a good description: it is not rejected.
-      impl.rejectedContent = !unsupportedEncoding;
+      // A file in an encoding this DOM cannot read may be a good description: its content is unknown.
+      impl.rejectedContent = !unsupportedEncoding && parserFindsSyntaxError(widePath);
       return false;
     }
     const std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
-    if (!xmlsource::surelyPassesMarkupCheck(text) && !xmlsource::checkMarkup(text, impl.loadError)) return false;
+    if (!xmlsource::surelyPassesMarkupCheck(text)) {
+      switch (xmlsource::checkMarkup(text, impl.loadError)) {
+        case xmlsource::MarkupCheck::Passed:
+          break;
+        case xmlsource::MarkupCheck::Refused:
+          impl.rejectedContent = parserFindsSyntaxError(widePath);
+          return false;
+        case xmlsource::MarkupCheck::Declined:
+          return false;
+      }
+    }
     bytes.reset();
 
     ComRef<IXMLDOMDocument2> loading = createDomDocument();
     check(loading->put_async(VARIANT_FALSE));
     check(loading->put_preserveWhiteSpace(VARIANT_TRUE));
-    const std::wstring widePath = platform::win32::toWide(path);
     Variant source{Bstr(widePath)};
     VARIANT_BOOL loaded = VARIANT_FALSE;
     const HRESULT result = loading->load(source.get(), &loaded);
     if (FAILED(result) || loaded != VARIANT_TRUE) {
       impl.loadError = describeParseError(widePath);
+      impl.rejectedContent = isSyntaxVerdict(loading.get(), result);
       return false;
     }
     removeWhitespaceText(loading.get());
     impl.document = std::move(loading);
-    impl.rejectedContent = false;
     return true;
   } catch (const Error& error) {
-    if (impl_) impl_->loadError = error.what();
+    // A failure of the component or the system (out of memory among them) is no verdict on the file.
+    if (impl_) {
+      impl_->loadError = error.what();
+      impl_->rejectedContent = false;
+    }
     return false;
   } catch (const std::bad_alloc&) {
-    if (impl_) impl_->loadError = "out of memory";
+    if (impl_) {
+      impl_->loadError = "out of memory";
+      impl_->rejectedContent = false;
+    }
     return false;
   }
 }
@@ -710,7 +761,9 @@ std::string Document::loadError() const { return impl_ ? impl_->loadError : std:
 
 bool Document::loadRejectedContent() const { return impl_ && impl_->rejectedContent; }
 
-void Document::save(const std::string& path) const { xmlsource::writeSavedText(path, text()); }
+void Document::save(const std::string& path, const std::string& backupPath) const {
+  xmlsource::writeSavedText(path, text(), backupPath);
+}
 
 std::string Document::text() const {
   IXMLDOMDocument2* document = documentOf(impl_);

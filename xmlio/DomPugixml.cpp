@@ -357,6 +357,35 @@ Document Document::create() {
   }
 }
 
+namespace {
+
+constexpr unsigned kParseOptions =
+    pugi::parse_cdata | pugi::parse_wconv_attribute | pugi::parse_comments | pugi::parse_pi | pugi::parse_declaration;
+
+// Whether pugixml's status is its verdict that the text breaks the XML syntax: not running out of
+// memory, not an I/O or internal failure.
+bool isSyntaxError(pugi::xml_parse_status status) {
+  switch (status) {
+    case pugi::status_ok:
+    case pugi::status_file_not_found:
+    case pugi::status_io_error:
+    case pugi::status_out_of_memory:
+    case pugi::status_internal_error:
+      return false;
+    default:
+      return true;
+  }
+}
+
+// The parser's own verdict on bytes that the input checks refused: it alone may call a document not
+// well-formed, and only a syntax error of its own does.
+bool parserFindsSyntaxError(const std::vector<std::uint8_t>& bytes) {
+  pugi::xml_document scratch;
+  return isSyntaxError(scratch.load_buffer(bytes.data(), bytes.size(), kParseOptions | pugi::parse_escapes).status);
+}
+
+}  // namespace
+
 bool Document::load(const std::string& path) {
   try {
     if (!impl_) impl_ = std::make_shared<Impl>();
@@ -369,28 +398,35 @@ bool Document::load(const std::string& path) {
 
     std::optional<std::vector<std::uint8_t>> bytes = platform::readWholeFile(path);
     if (!bytes) {
-      impl.loadError = "cannot read the file";
+      const std::string why = platform::lastFileError();
+      impl.loadError = why.empty() ? "cannot read the file" : "cannot read the file: " + why;
       return false;
     }
-    // From here on every failure is the content's.
-    impl.rejectedContent = true;
     std::string error;
     bool unsupportedEncoding = false;
     if (!xmlsource::makeUtf8(*bytes, error, &unsupportedEncoding)) {
-      // A file in an encoding this DOM cannot read may be a good description: it is not rejected.
-      impl.rejectedContent = !unsupportedEncoding;
+      // A file in an encoding this DOM cannot read may be a good description: its content is unknown.
       impl.loadError = error;
+      impl.rejectedContent = !unsupportedEncoding && parserFindsSyntaxError(*bytes);
       return false;
     }
     const std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
-    if (!xmlsource::surelyPassesMarkupCheck(text) && !xmlsource::checkMarkup(text, error)) {
-      impl.loadError = error;
-      return false;
+    if (!xmlsource::surelyPassesMarkupCheck(text)) {
+      switch (xmlsource::checkMarkup(text, error)) {
+        case xmlsource::MarkupCheck::Passed:
+          break;
+        case xmlsource::MarkupCheck::Refused:
+          impl.loadError = error;
+          impl.rejectedContent = parserFindsSyntaxError(*bytes);
+          return false;
+        case xmlsource::MarkupCheck::Declined:
+          impl.loadError = error;
+          return false;
+      }
     }
     // References and line-end normalisation cost the parser on every text; a text with no '&' or no
     // carriage return has none to resolve, and is parsed without that step.
-    unsigned parseOptions = pugi::parse_cdata | pugi::parse_wconv_attribute | pugi::parse_comments | pugi::parse_pi |
-                            pugi::parse_declaration;
+    unsigned parseOptions = kParseOptions;
     if (text.find('&') != std::string_view::npos) parseOptions |= pugi::parse_escapes;
     if (text.find('\r') != std::string_view::npos) parseOptions |= pugi::parse_eol;
     impl.source = std::move(*bytes);
@@ -400,11 +436,14 @@ bool Document::load(const std::string& path) {
       const std::string_view parsed(reinterpret_cast<const char*>(impl.source.data()), impl.source.size());
       impl.loadError = xmlsource::describePosition(parsed, static_cast<std::size_t>(result.offset)) + ": " +
                        result.description();
+      impl.rejectedContent = isSyntaxError(result.status);
       impl.document.reset();
       impl.source.clear();
       return false;
     }
-    // pugixml keeps further top-level elements; XML allows one.
+    // pugixml keeps further top-level elements; XML allows one. The quick markup test leaves them to
+    // this count, and, like every refusal of the project's own, it keeps the file rather than
+    // calling it not well-formed.
     int rootElements = 0;
     for (pugi::xml_node child = impl.document.first_child(); child; child = child.next_sibling())
       rootElements += child.type() == pugi::node_element ? 1 : 0;
@@ -414,13 +453,14 @@ bool Document::load(const std::string& path) {
       impl.source.clear();
       return false;
     }
-    impl.rejectedContent = false;
     return true;
   } catch (const std::bad_alloc&) {
+    // Memory running short says nothing about the file: it is not rejected.
     if (impl_) {
       impl_->document.reset();
       impl_->source.clear();
       impl_->loadError = "out of memory";
+      impl_->rejectedContent = false;
     }
     return false;
   }
@@ -669,9 +709,9 @@ TextBuffer savedText(const dom::Document::Impl& impl) {
 
 }  // namespace
 
-void Document::save(const std::string& path) const {
+void Document::save(const std::string& path, const std::string& backupPath) const {
   if (!impl_) throw Error(kInvalidPointer);
-  xmlsource::writeSavedText(path, savedText(*impl_).view());
+  xmlsource::writeSavedText(path, savedText(*impl_).view(), backupPath);
 }
 
 std::string Document::text() const {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -247,8 +248,12 @@ namespace {
 // Whether the text at `at` ('&') is a reference to a predefined entity or to an XML character;
 // `length` receives its length.
 bool isWellFormedReference(std::string_view text, std::size_t at, std::size_t& length) {
-  const std::size_t semicolon = text.find(';', at + 1);
-  if (semicolon == std::string_view::npos || semicolon - at > 12) return false;
+  // A character reference may have any number of leading zeros, so the ';' is looked for past the
+  // reference's own characters rather than within a fixed distance.
+  std::size_t semicolon = at + 1;
+  while (semicolon < text.size() && (std::isalnum(static_cast<unsigned char>(text[semicolon])) || text[semicolon] == '#'))
+    ++semicolon;
+  if (semicolon >= text.size() || text[semicolon] != ';') return false;
   const std::string_view name = text.substr(at + 1, semicolon - at - 1);
   length = semicolon - at + 1;
   if (name == "lt" || name == "gt" || name == "amp" || name == "apos" || name == "quot") return true;
@@ -272,13 +277,27 @@ bool isWellFormedReference(std::string_view text, std::size_t at, std::size_t& l
   return isXmlChar(c);
 }
 
+// The length of a document type declaration at `at` that only names the root ("<!DOCTYPE name>"),
+// or 0 for any other: one with an internal subset or an external identifier declares something.
+std::size_t bareDoctypeLength(std::string_view text, std::size_t at) {
+  std::size_t i = at + 9;  // past "<!DOCTYPE"
+  if (i >= text.size() || !isXmlSpace(text[i])) return 0;
+  while (i < text.size() && isXmlSpace(text[i])) ++i;
+  const std::size_t nameStart = i;
+  while (i < text.size() && !isXmlSpace(text[i]) && text[i] != '>' && text[i] != '[') ++i;
+  if (!isValidName(text.substr(nameStart, i - nameStart))) return 0;
+  while (i < text.size() && isXmlSpace(text[i])) ++i;
+  return i < text.size() && text[i] == '>' ? i + 1 - at : 0;
+}
+
 }  // namespace
 
-bool checkMarkup(std::string_view text, std::string& error) {
+MarkupCheck checkMarkup(std::string_view text, std::string& error) {
   auto fail = [&](std::size_t at, const char* what) {
     error = describePosition(text, at) + ": " + what;
-    return false;
+    return MarkupCheck::Refused;
   };
+  bool doctypeSeen = false;
   // Structures left unterminated are pugixml's to report: the scan just stops there.
   const std::size_t n = text.size();
   const char* const p = text.data();
@@ -298,15 +317,24 @@ bool checkMarkup(std::string_view text, std::string& error) {
       } else if (next == '!') {
         if (startsWith(text, i, "<!--")) {
           const std::size_t end = text.find("-->", i + 4);
-          if (end == std::string_view::npos) return true;
+          if (end == std::string_view::npos) return MarkupCheck::Passed;
           i = end + 3;
         } else if (startsWith(text, i, "<![CDATA[")) {
           if (depth == 0) return fail(i, "text outside the root element");
           const std::size_t end = text.find("]]>", i + 9);
-          if (end == std::string_view::npos) return true;
+          if (end == std::string_view::npos) return MarkupCheck::Passed;
           i = end + 3;
         } else if (startsWith(text, i, "<!DOCTYPE")) {
-          return fail(i, "a document type declaration, which is not accepted");
+          // One that only names the root is read past (the parser skips it); one that declares
+          // anything is declined: no entity is ever expanded and nothing external fetched.
+          const std::size_t bare = bareDoctypeLength(text, i);
+          if (bare == 0) {
+            error = describePosition(text, i) + ": a document type declaration that declares something, which is not accepted";
+            return MarkupCheck::Declined;
+          }
+          if (depth > 0 || rootElements > 0 || doctypeSeen) return fail(i, "a document type declaration out of place");
+          doctypeSeen = true;
+          i += bare;
         } else {
           i += 2;  // pugixml refuses what else may follow "<!"
         }
@@ -316,7 +344,7 @@ bool checkMarkup(std::string_view text, std::string& error) {
         if (i != 0 && equalsIgnoringCase(text.substr(i + 2, targetEnd - i - 2), "xml"))
           return fail(i, "an XML declaration after the start of the document");
         const std::size_t end = text.find("?>", i + 2);
-        if (end == std::string_view::npos) return true;
+        if (end == std::string_view::npos) return MarkupCheck::Passed;
         i = end + 2;
       } else {
         if (depth == 0 && ++rootElements > 1) return fail(i, "a second element outside the root element");
@@ -325,7 +353,7 @@ bool checkMarkup(std::string_view text, std::string& error) {
           const char q = p[j];
           if (q != '"' && q != '\'') continue;
           const std::size_t close = text.find(q, j + 1);
-          if (close == std::string_view::npos) return true;
+          if (close == std::string_view::npos) return MarkupCheck::Passed;
           for (std::size_t k = j + 1; k < close; ++k) {
             std::size_t length = 0;
             if (p[k] == '<') return fail(k, "'<' in an attribute value");
@@ -333,7 +361,7 @@ bool checkMarkup(std::string_view text, std::string& error) {
           }
           j = close;
         }
-        if (j >= n) return true;
+        if (j >= n) return MarkupCheck::Passed;
         if (p[j - 1] != '/') ++depth;
         i = j + 1;
       }
@@ -351,7 +379,7 @@ bool checkMarkup(std::string_view text, std::string& error) {
       ++i;
     }
   }
-  return true;
+  return MarkupCheck::Passed;
 }
 
 bool surelyPassesMarkupCheck(std::string_view text) {
@@ -424,16 +452,9 @@ bool isValidName(std::string_view name) {
   return true;
 }
 
-void writeSavedText(const std::string& path, std::string_view text) {
-  std::unique_ptr<platform::File> file = platform::createFileForWriting(path);
-  if (!file) throw dom::Error(dom::kFailed, "cannot create the file");
-  const std::optional<std::size_t> written = file->write(text.data(), text.size());
-  const bool complete = written && *written == text.size() && file->flush();
-  file.reset();
-  if (!complete) {
-    platform::deleteFile(path);
-    throw dom::Error(dom::kFailed, "cannot write the file");
-  }
+void writeSavedText(const std::string& path, std::string_view text, const std::string& backupPath) {
+  const platform::WriteResult written = platform::writeFileReplacing(path, text, backupPath);
+  if (!written) throw dom::Error(dom::kFailed, written.reason);
 }
 
 }  // namespace xmlsource

@@ -21,11 +21,19 @@ bool makeUtf8(std::vector<std::uint8_t>& bytes, std::string& error, bool* unsupp
 // Whether the text is well-formed UTF-8 made of XML characters (the last step of makeUtf8).
 bool checkCharacters(std::string_view text, std::string& error);
 
-// What pugixml accepts but XML forbids: a document type declaration (refused, so that no entity is
-// ever expanded), an XML declaration after the start, text or a second element outside the root
-// element, '<' in an attribute value, and an '&' that is not a well-formed reference to a
-// predefined entity or a character. False, with `error` set, on the first of them.
-bool checkMarkup(std::string_view text, std::string& error);
+enum class MarkupCheck {
+  Passed,
+  Refused,   // a well-formedness rule is broken (or so the check finds: the parser has the last word)
+  Declined,  // a document type declaration that declares something: the project does not read it
+};
+
+// What pugixml accepts but XML forbids: an XML declaration after the start, text or a second element
+// outside the root element, '<' in an attribute value, an '&' that is not a well-formed reference to
+// a predefined entity or a character, a document type declaration out of place. A document type
+// declaration that only names the root (<!DOCTYPE DeviceSeries>) passes; one with an internal subset
+// or an external identifier is declined, so that no entity is ever expanded and nothing external is
+// ever fetched. `error` says what was found first.
+MarkupCheck checkMarkup(std::string_view text, std::string& error);
 
 // A quick test for the common document: true when it surely passes checkMarkup, judged from its
 // '&' and '=' characters and the text before and after the root element; false when checkMarkup
@@ -39,8 +47,8 @@ std::string describePosition(std::string_view text, std::size_t offset);
 // byte taken as a name character; both backends refuse to create a node with any other name.
 bool isValidName(std::string_view name);
 
-// Writes a saved document's text to `path` through the platform file layer: replaced and truncated,
-// one write, flushed; a failed write removes the partial file. Throws dom::Error on failure.
-void writeSavedText(const std::string& path, std::string_view text);
+// Writes a saved document's text to `path` through platform::writeFileReplacing (with `backupPath`,
+// the replaced file stays there). Throws dom::Error with the reason on failure; `path` is then as it was.
+void writeSavedText(const std::string& path, std::string_view text, const std::string& backupPath = {});
 
 }  // namespace xmlsource

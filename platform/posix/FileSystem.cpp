@@ -11,13 +11,17 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "platform/FaultInjection.h"
 #include "platform/FileSystem.h"
+#include "platform/RunLock.h"
 #include "platform/posix/Text.h"
 
 namespace platform {
@@ -28,7 +32,41 @@ std::optional<std::string>& driveRoot() {
   return prefix;
 }
 
+std::string& lastError() {
+  thread_local std::string text;
+  return text;
+}
+
+// Records why an operation failed and returns false, so that `return failWith(...)` reads as it does.
+bool failWith(const char* why) {
+  lastError() = why;
+  return false;
+}
+bool failWithErrno() { return failWith(std::strerror(errno)); }
+
+// The fault-injection hook; an injected failure reads as an I/O error.
+bool admit() {
+  lastError().clear();
+  if (admitFileOperation()) return true;
+  errno = EIO;
+  return failWithErrno();
+}
+
 bool isReadOnlyFile(const struct stat& info) { return S_ISREG(info.st_mode) && (info.st_mode & 0222) == 0; }
+
+// Windows refuses to replace or delete a read-only file, a folder, or a file held open without sharing.
+bool refusesReplacement(const std::string& native) {
+  struct stat existing{};
+  if (::lstat(native.c_str(), &existing) != 0) return false;
+  if (S_ISDIR(existing.st_mode)) return !failWith("a folder is in the way");
+  if (isReadOnlyFile(existing)) return !failWith("the file is read-only");
+  if (!S_ISREG(existing.st_mode)) return false;
+  const int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
+  if (fd < 0) return false;
+  const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+  ::close(fd);
+  return held && !failWith("the file is held open by another program");
+}
 
 // The entry of `folder` whose name equals `name` ignoring case, preferring an exact match;
 // `name` itself when nothing matches (a new file takes the case given).
@@ -57,32 +95,36 @@ class PosixFile : public File {
   PosixFile& operator=(const PosixFile&) = delete;
 
   std::optional<std::size_t> read(void* buffer, std::size_t size) override {
-    if (!admitFileOperation()) return std::nullopt;
+    if (!admit()) return std::nullopt;
     ssize_t n;
     do {
       n = ::read(fd_, buffer, size);
     } while (n < 0 && errno == EINTR);
-    if (n < 0) return std::nullopt;
+    if (n < 0) return failWithErrno(), std::nullopt;
     return static_cast<std::size_t>(n);
   }
 
   // One call for the caller; large writes that the kernel splits are continued here.
   std::optional<std::size_t> write(const void* data, std::size_t size) override {
-    if (!admitFileOperation()) return std::nullopt;
+    if (!admit()) return std::nullopt;
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     std::size_t done = 0;
     while (done < size) {
       ssize_t n = ::write(fd_, bytes + done, size - done);
       if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return done == 0 ? std::nullopt : std::optional<std::size_t>(done);
+      if (n <= 0) {
+        if (n == 0) errno = ENOSPC;
+        failWithErrno();
+        return done == 0 ? std::nullopt : std::optional<std::size_t>(done);
+      }
       done += static_cast<std::size_t>(n);
     }
     return done;
   }
 
   bool flush() override {
-    if (!admitFileOperation()) return false;
-    return ::fsync(fd_) == 0;
+    if (!admit()) return false;
+    return ::fsync(fd_) == 0 || failWithErrno();
   }
 
  private:
@@ -93,17 +135,18 @@ class PosixFile : public File {
 // another handle holds; truncates only after all checks passed.
 std::unique_ptr<File> openMapped(const std::string& path, int flags, bool truncate) {
   std::optional<std::string> native = nativePath(path);
-  if (!native) return nullptr;
+  if (!native) return failWith("the path cannot be mapped to a drive of the prefix"), nullptr;
   int fd = ::open(native->c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
-  if (fd < 0) return nullptr;
+  if (fd < 0) return failWithErrno(), nullptr;
   auto file = std::make_unique<PosixFile>(fd);
   struct stat info{};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
+  if (::fstat(fd, &info) != 0) return failWithErrno(), nullptr;
+  if (!S_ISREG(info.st_mode)) return failWith("not a regular file"), nullptr;
   bool writing = (flags & O_ACCMODE) != O_RDONLY;
-  if (writing && isReadOnlyFile(info)) return nullptr;
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return nullptr;
-  if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) return nullptr;
-  if (truncate && ::ftruncate(fd, 0) != 0) return nullptr;
+  if (writing && isReadOnlyFile(info)) return failWith("the file is read-only"), nullptr;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return failWith("the file is held open by another program"), nullptr;
+  if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) return failWithErrno(), nullptr;
+  if (truncate && ::ftruncate(fd, 0) != 0) return failWithErrno(), nullptr;
   return file;
 }
 
@@ -173,49 +216,62 @@ std::optional<std::string> nativePath(const std::string& path) {
 }
 
 std::unique_ptr<File> createFileForWriting(const std::string& path) {
-  if (!admitFileOperation()) return nullptr;
+  if (!admit()) return nullptr;
   return openMapped(path, O_WRONLY | O_CREAT, true);
 }
 
 std::unique_ptr<File> createNewFile(const std::string& path) {
-  if (!admitFileOperation()) return nullptr;
-  return openMapped(path, O_WRONLY | O_CREAT | O_EXCL, false);
+  if (!admit()) return nullptr;
+  return openMapped(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, false);
 }
 
 std::unique_ptr<File> openFileForReading(const std::string& path) {
-  if (!admitFileOperation()) return nullptr;
+  if (!admit()) return nullptr;
   return openMapped(path, O_RDONLY, false);
 }
 
 bool pathExists(const std::string& path) {
-  if (!admitFileOperation()) return false;
+  if (!admit()) return false;
   struct stat info{};
-  return lstatMapped(path, info);
+  return lstatMapped(path, info) || failWithErrno();
 }
 
 bool fileExists(const std::string& path) {
-  if (!admitFileOperation()) return false;
+  if (!admit()) return false;
   std::optional<std::string> native = nativePath(path);
   struct stat info{};
   return native && ::stat(native->c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 bool createDirectory(const std::string& path) {
-  if (!admitFileOperation()) return false;
+  if (!admit()) return false;
   std::optional<std::string> native = nativePath(path);
-  return native && ::mkdir(native->c_str(), 0777) == 0;
+  if (!native) return failWith("the path cannot be mapped to a drive of the prefix");
+  return ::mkdir(native->c_str(), 0777) == 0 || failWithErrno();
 }
 
 bool deleteFile(const std::string& path) {
-  if (!admitFileOperation()) return false;
+  if (!admit()) return false;
   std::optional<std::string> native = nativePath(path);
   struct stat info{};
-  if (!native || ::lstat(native->c_str(), &info) != 0 || S_ISDIR(info.st_mode) || isReadOnlyFile(info)) return false;
-  return ::unlink(native->c_str()) == 0;
+  if (!native || ::lstat(native->c_str(), &info) != 0) return failWithErrno();
+  if (S_ISDIR(info.st_mode)) return failWith("a folder is in the way");
+  if (isReadOnlyFile(info)) return failWith("the file is read-only");
+  return ::unlink(native->c_str()) == 0 || failWithErrno();
+}
+
+bool linkFile(const std::string& from, const std::string& to) {
+  if (!admit()) return false;
+  std::optional<std::string> source = nativePath(from);
+  std::optional<std::string> target = nativePath(to);
+  struct stat info{};
+  if (!source || !target || ::lstat(source->c_str(), &info) != 0) return failWithErrno();
+  if (!S_ISREG(info.st_mode)) return failWith("not a regular file");
+  return ::link(source->c_str(), target->c_str()) == 0 || failWithErrno();
 }
 
 bool copyFile(const std::string& from, const std::string& to, bool failIfExists) {
-  if (!admitFileOperation()) return false;
+  if (!admit()) return false;
   std::optional<std::string> source = nativePath(from);
   std::optional<std::string> target = nativePath(to);
   if (!source || !target) return false;
@@ -259,37 +315,37 @@ bool copyFile(const std::string& from, const std::string& to, bool failIfExists)
 }
 
 bool moveFileReplacing(const std::string& from, const std::string& to) {
-  if (!admitFileOperation()) return false;
+  if (!admit()) return false;
   std::optional<std::string> source = nativePath(from);
   std::optional<std::string> target = nativePath(to);
-  if (!source || !target) return false;
-  struct stat existing{};
-  if (::lstat(target->c_str(), &existing) == 0 && (S_ISDIR(existing.st_mode) || isReadOnlyFile(existing))) return false;
-  return ::rename(source->c_str(), target->c_str()) == 0;
+  if (!source || !target) return failWith("the path cannot be mapped to a drive of the prefix");
+  if (refusesReplacement(*target)) return false;
+  return ::rename(source->c_str(), target->c_str()) == 0 || failWithErrno();
 }
 
 bool flushFolderOf(const std::string& path) {
-  if (!admitFileOperation()) return false;
+  if (!admit()) return false;
   std::optional<std::string> native = nativePath(path);
-  if (!native) return false;
+  if (!native) return failWith("the path cannot be mapped to a drive of the prefix");
   std::string::size_type slash = native->rfind('/');
   std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : native->substr(0, slash);
   int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
-  bool ok = ::fsync(fd) == 0;
+  if (fd < 0) return failWithErrno();
+  bool ok = ::fsync(fd) == 0 || failWithErrno();
   ::close(fd);
   return ok;
 }
 
 std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path) {
-  if (!admitFileOperation()) return std::nullopt;
+  if (!admit()) return std::nullopt;
   std::optional<std::string> native = nativePath(path);
-  if (!native) return std::nullopt;
+  if (!native) return failWith("the path cannot be mapped to a drive of the prefix"), std::nullopt;
   int fd = ::open(native->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return std::nullopt;
+  if (fd < 0) return failWithErrno(), std::nullopt;
   std::vector<std::uint8_t> content;
   struct stat info{};
-  bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  bool ok = ::fstat(fd, &info) == 0 || failWithErrno();
+  if (ok && !S_ISREG(info.st_mode)) ok = failWith("not a regular file");
   // Read straight into the content, sized as the file says and grown if the file grows meanwhile.
   if (ok) content.resize(static_cast<std::size_t>(info.st_size) + 1);
   std::size_t filled = 0;
@@ -298,7 +354,7 @@ std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path) 
     const ssize_t n = ::read(fd, content.data() + filled, content.size() - filled);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
-      ok = n == 0;
+      ok = n == 0 || failWithErrno();
       break;
     }
     filled += static_cast<std::size_t>(n);
@@ -307,6 +363,51 @@ std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path) 
   ::close(fd);
   if (!ok) return std::nullopt;
   return content;
+}
+
+std::string lastFileError() { return lastError(); }
+
+namespace {
+
+// An flock on the prefix folder, released when the descriptor closes (also when the process ends,
+// however it ends).
+class PrefixLock : public HostRunLock {
+ public:
+  explicit PrefixLock(int fd) : fd_(fd) {}
+  ~PrefixLock() override {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  PrefixLock(const PrefixLock&) = delete;
+  PrefixLock& operator=(const PrefixLock&) = delete;
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+std::unique_ptr<HostRunLock> acquireHostRunLock(std::chrono::milliseconds wait, std::string& why) {
+  const std::optional<std::string>& prefix = driveRoot();
+  if (!prefix) return std::make_unique<PrefixLock>(-1);
+  const int fd = ::open(prefix->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    why = "cannot open " + *prefix + " to lock it: " + std::strerror(errno);
+    return nullptr;
+  }
+  auto lock = std::make_unique<PrefixLock>(fd);
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  for (;;) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return lock;
+    if (errno != EWOULDBLOCK && errno != EINTR) {
+      why = "cannot lock " + *prefix + ": " + std::strerror(errno);
+      return nullptr;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  why = "another run on this host held it for " +
+        std::to_string(std::chrono::duration_cast<std::chrono::seconds>(wait).count()) + " s";
+  return nullptr;
 }
 
 }  // namespace platform

@@ -10,8 +10,14 @@
 //   @=str(2):"%SystemRoot%\\x"
 // Strings use Wine's escapes (\\ \" \n \t ... \xHHHH for one UTF-16 unit, \ooo octal). String
 // data is handed out as the ANSI API would with UTF-8 as its code page: UTF-16 becomes UTF-8.
-#include <fstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <map>
+#include <optional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -31,9 +37,14 @@ struct Value {
 
 using ValueMap = std::unordered_map<std::string, Value>;  // folded value name -> value
 
+// The largest registry file read. A real prefix's system.reg is a few megabytes; anything far larger
+// (or endless, as a device is) is not one, and reading it could exhaust memory.
+constexpr off_t kMaxHiveBytes = off_t{256} << 20;
+
 struct Hive {
   bool loaded = false;   // the file exists and starts with the Wine header
   bool exists = false;   // the file exists
+  std::string problem;   // why an existing file was not read, or empty
   bool win64 = false;    // "#arch=win64": 32-bit programs see Software through Wow6432Node
   std::unordered_map<std::string, ValueMap> keys;  // folded path ("SOFTWARE\\TARVEL") -> values
 };
@@ -236,14 +247,48 @@ void addKeyWithParents(Hive& hive, const std::string& folded) {
   hive.keys.try_emplace(folded);
 }
 
+// The content of a registry file: a regular file of at most kMaxHiveBytes, opened without waiting
+// (a FIFO in its place would block an ordinary open for ever). Nothing, with `problem` set, otherwise.
+std::optional<std::string> readHiveFile(const std::string& file, bool& exists, std::string& problem) {
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  exists = fd >= 0 || errno != ENOENT;
+  if (fd < 0) {
+    if (exists) problem = std::string("cannot be opened: ") + std::strerror(errno);
+    return std::nullopt;
+  }
+  std::optional<std::string> content;
+  struct stat info{};
+  if (::fstat(fd, &info) != 0) {
+    problem = std::string("cannot be examined: ") + std::strerror(errno);
+  } else if (!S_ISREG(info.st_mode)) {
+    problem = "is not a regular file";
+  } else if (info.st_size > kMaxHiveBytes) {
+    problem = "is larger than " + std::to_string(kMaxHiveBytes >> 20) + " MiB";
+  } else {
+    content.emplace(static_cast<std::size_t>(info.st_size), '\0');
+    std::size_t filled = 0;
+    while (filled < content->size()) {
+      const ssize_t n = ::read(fd, content->data() + filled, content->size() - filled);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        problem = std::string("cannot be read: ") + std::strerror(errno);
+        content.reset();
+        break;
+      }
+      if (n == 0) break;  // shrunk meanwhile: what is there is the file
+      filled += static_cast<std::size_t>(n);
+    }
+    if (content) content->resize(filled);
+  }
+  ::close(fd);
+  return content;
+}
+
 Hive loadHive(const std::string& file) {
   Hive hive;
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return hive;
-  hive.exists = true;
-  std::stringstream content;
-  content << in.rdbuf();
-  std::string all = content.str();
+  std::optional<std::string> content = readHiveFile(file, hive.exists, hive.problem);
+  if (!content) return hive;
+  const std::string& all = *content;
 
   std::vector<std::string_view> lines;
   std::string_view rest(all);
@@ -399,7 +444,8 @@ std::string registryLoadNote() {
   auto describe = [&](const std::shared_ptr<const Hive>& hive, const char* file) {
     if (hive->loaded) return;
     if (!note.empty()) note += "; ";
-    note += s.prefix + "/" + file + (hive->exists ? " is not a Wine registry file" : " is missing");
+    note += s.prefix + "/" + file + " " +
+            (!hive->exists ? std::string("is missing") : !hive->problem.empty() ? hive->problem : "is not a Wine registry file");
   };
   describe(s.machine, "system.reg");
   describe(s.user, "user.reg");

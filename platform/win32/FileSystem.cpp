@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <climits>
+#include <string>
 
 #include "platform/FaultInjection.h"
 #include "platform/FileSystem.h"
@@ -14,6 +15,25 @@
 
 namespace platform {
 namespace {
+
+DWORD& lastErrorCode() {
+  thread_local DWORD code = ERROR_SUCCESS;
+  return code;
+}
+
+// Keeps the system's reason for a failure that just happened, for lastFileError(); returns false.
+bool failed() {
+  lastErrorCode() = GetLastError();
+  return false;
+}
+
+// The fault-injection hook; an injected failure reads as an I/O error.
+bool admit() {
+  lastErrorCode() = ERROR_SUCCESS;
+  if (admit()) return true;
+  SetLastError(ERROR_IO_DEVICE);
+  return failed();
+}
 
 class Win32File : public File {
  public:
@@ -23,16 +43,16 @@ class Win32File : public File {
   Win32File& operator=(const Win32File&) = delete;
 
   std::optional<std::size_t> read(void* buffer, std::size_t size) override {
-    if (!admitFileOperation()) return std::nullopt;
+    if (!admit()) return std::nullopt;
     DWORD done = 0;
     const DWORD wanted = size > MAXDWORD ? MAXDWORD : static_cast<DWORD>(size);
-    if (!ReadFile(handle_, buffer, wanted, &done, nullptr)) return std::nullopt;
+    if (!ReadFile(handle_, buffer, wanted, &done, nullptr)) return failed(), std::nullopt;
     return done;
   }
 
   // One WriteFile for the caller; only data beyond what one call can take is written in pieces.
   std::optional<std::size_t> write(const void* data, std::size_t size) override {
-    if (!admitFileOperation()) return std::nullopt;
+    if (!admit()) return std::nullopt;
     const auto* bytes = static_cast<const BYTE*>(data);
     std::size_t total = 0;
     do {
@@ -40,6 +60,7 @@ class Win32File : public File {
       const DWORD piece = left > MAXDWORD ? MAXDWORD : static_cast<DWORD>(left);
       DWORD done = 0;
       if (!WriteFile(handle_, bytes + total, piece, &done, nullptr)) {
+        failed();
         return total == 0 ? std::nullopt : std::optional<std::size_t>(total);
       }
       total += done;
@@ -49,8 +70,8 @@ class Win32File : public File {
   }
 
   bool flush() override {
-    if (!admitFileOperation()) return false;
-    return FlushFileBuffers(handle_) != FALSE;
+    if (!admit()) return false;
+    return FlushFileBuffers(handle_) != FALSE || failed();
   }
 
  private:
@@ -60,7 +81,7 @@ class Win32File : public File {
 // CreateFileW without sharing and with normal attributes; null when it fails.
 std::unique_ptr<File> openWithoutSharing(const std::string& path, DWORD access, DWORD disposition) {
   HANDLE handle = CreateFileW(win32::toWide(path).c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  if (handle == INVALID_HANDLE_VALUE) return failed(), nullptr;
   return std::make_unique<Win32File>(handle);
 }
 
@@ -74,66 +95,80 @@ bool isReadOnlyFile(const std::string& path) {
     return false;
   }
   SetLastError(ERROR_ACCESS_DENIED);
+  failed();
   return true;
 }
 
 }  // namespace
 
 std::unique_ptr<File> createFileForWriting(const std::string& path) {
-  if (!admitFileOperation() || isReadOnlyFile(path)) return nullptr;
+  if (!admit() || isReadOnlyFile(path)) return nullptr;
   return openWithoutSharing(path, GENERIC_WRITE, CREATE_ALWAYS);
 }
 
 std::unique_ptr<File> createNewFile(const std::string& path) {
-  if (!admitFileOperation()) return nullptr;
+  if (!admit()) return nullptr;
   return openWithoutSharing(path, GENERIC_WRITE, CREATE_NEW);
 }
 
 std::unique_ptr<File> openFileForReading(const std::string& path) {
-  if (!admitFileOperation()) return nullptr;
+  if (!admit()) return nullptr;
   return openWithoutSharing(path, GENERIC_READ, OPEN_EXISTING);
 }
 
 bool pathExists(const std::string& path) {
-  if (!admitFileOperation()) return false;
-  return attributesOf(path) != INVALID_FILE_ATTRIBUTES;
+  if (!admit()) return false;
+  return attributesOf(path) != INVALID_FILE_ATTRIBUTES || failed();
 }
 
 bool fileExists(const std::string& path) {
-  if (!admitFileOperation()) return false;
+  if (!admit()) return false;
   const DWORD attributes = attributesOf(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 bool createDirectory(const std::string& path) {
-  if (!admitFileOperation()) return false;
-  return CreateDirectoryW(win32::toWide(path).c_str(), nullptr) != FALSE;
+  if (!admit()) return false;
+  return CreateDirectoryW(win32::toWide(path).c_str(), nullptr) != FALSE || failed();
 }
 
 bool deleteFile(const std::string& path) {
-  if (!admitFileOperation() || isReadOnlyFile(path)) return false;
-  return DeleteFileW(win32::toWide(path).c_str()) != FALSE;
+  if (!admit() || isReadOnlyFile(path)) return false;
+  return DeleteFileW(win32::toWide(path).c_str()) != FALSE || failed();
 }
 
 bool copyFile(const std::string& from, const std::string& to, bool failIfExists) {
-  if (!admitFileOperation() || isReadOnlyFile(to)) return false;
+  if (!admit() || isReadOnlyFile(to)) return false;
   return CopyFileW(win32::toWide(from).c_str(), win32::toWide(to).c_str(), failIfExists ? TRUE : FALSE) != FALSE;
 }
 
 bool moveFileReplacing(const std::string& from, const std::string& to) {
-  if (!admitFileOperation() || isReadOnlyFile(to)) return false;
+  if (!admit() || isReadOnlyFile(to)) return false;
   return MoveFileExW(win32::toWide(from).c_str(), win32::toWide(to).c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE ||
+         failed();
+}
+
+bool linkFile(const std::string& from, const std::string& to) {
+  if (!admit()) return false;
+  // A reparse point (a link) is never given a second name: its content is what would be kept.
+  const DWORD attributes = attributesOf(from);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return failed();
+  if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return failed();
+  }
+  return CreateHardLinkW(win32::toWide(to).c_str(), win32::toWide(from).c_str(), nullptr) != FALSE || failed();
 }
 
 // MOVEFILE_WRITE_THROUGH already made the rename durable.
-bool flushFolderOf(const std::string&) { return admitFileOperation(); }
+bool flushFolderOf(const std::string&) { return admit(); }
 
 std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path) {
-  if (!admitFileOperation()) return std::nullopt;
+  if (!admit()) return std::nullopt;
   HANDLE handle = CreateFileW(win32::toWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+  if (handle == INVALID_HANDLE_VALUE) return failed(), std::nullopt;
   std::vector<std::uint8_t> content;
   LARGE_INTEGER size{};
   bool ok = GetFileSizeEx(handle, &size) != FALSE;
@@ -141,13 +176,27 @@ std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path) 
   BYTE chunk[1 << 16];
   while (ok) {
     DWORD done = 0;
-    ok = ReadFile(handle, chunk, sizeof chunk, &done, nullptr) != FALSE;
+    ok = ReadFile(handle, chunk, sizeof chunk, &done, nullptr) != FALSE || failed();
     if (!ok || done == 0) break;
     content.insert(content.end(), chunk, chunk + done);
   }
   CloseHandle(handle);
   if (!ok) return std::nullopt;
   return content;
+}
+
+std::string lastFileError() {
+  const DWORD code = lastErrorCode();
+  if (code == ERROR_SUCCESS) return std::string();
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message = length > 0 && text != nullptr ? std::wstring(text, length) : std::wstring();
+  if (text != nullptr) LocalFree(text);
+  while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n' || message.back() == L' ' || message.back() == L'.'))
+    message.pop_back();
+  if (message.empty()) return "system error " + std::to_string(code);
+  return win32::toUtf8(message);
 }
 
 // Windows paths are native paths: there is no drive mapping to set up.

@@ -4,10 +4,12 @@ include(${CMAKE_CURRENT_LIST_DIR}/ResourceScripts.cmake)
 
 add_library(nexlume_platform STATIC
   FaultInjection.cpp
+  WriteFile.cpp
   win32/FileSystem.cpp
   win32/Progress.cpp
   win32/Registry.cpp
   win32/Resources.cpp
+  win32/RunLock.cpp
   win32/WideText.cpp)
 
 # The string table is a resource of every program that links the platform layer: its object is

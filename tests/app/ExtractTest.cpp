@@ -66,11 +66,12 @@ TEST_F(Extractor, EachOutcomeHasItsLine) {
   EXPECT_FALSE(testfiles::exists(folder_ / "missing"));  // no folder is ever created
 }
 
-TEST_F(Extractor, AFailedWriteReportsAndRemovesTheHalfWrittenFile) {
+TEST_F(Extractor, AFailedWriteReportsAndKeepsTheOlderFile) {
   const std::string target = folder_ / "file.dsr";
   testfiles::writeFile(target, "installed");
-  // The operations of one extraction: create the file, then write it; the write fails.
-  static char faultAt[] = "NEXLUME_FAULT_AT=2";
+  // The operations of one extraction: look for a stale scratch file, create the scratch file, then
+  // write it; the write fails.
+  static char faultAt[] = "NEXLUME_FAULT_AT=3";
   static char noFault[] = "NEXLUME_FAULT_AT=";
   putenv(faultAt);
   platform::resetFaultInjectionForTesting();
@@ -81,7 +82,8 @@ TEST_F(Extractor, AFailedWriteReportsAndRemovesTheHalfWrittenFile) {
 
   EXPECT_FALSE(got.result);
   EXPECT_EQ(got.line, number + " error: " + target + " file io failed.\r\n");
-  EXPECT_FALSE(testfiles::exists(target));
+  EXPECT_EQ(testfiles::readFile(target), "installed");
+  EXPECT_FALSE(testfiles::exists(target + ".out")) << "the scratch file is removed";
 }
 
 TEST_F(Extractor, NumbersRunOnOverCallsWhateverTheirOutcome) {

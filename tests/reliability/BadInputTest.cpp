@@ -166,7 +166,9 @@ Inputs& inputs() {
 enum class Outcome {
   Merged,        // read: merged with the new description, the user's medium kept (exit 0)
   Replaced,      // not a document that holds anything: the new description written in its place (exit 0)
-  Kept,          // readable XML but not a readable description: left as it is, nothing installed (exit 1)
+  Kept,          // left as it is, nothing installed (exit 1): XML that is no readable description, or a
+                 // file that the parser itself does not find not well-formed (only the project's own
+                 // checks refuse it, or it declares entities): it may hold the user's media
   HostFound,     // registry: the run happens and writes everything (exit 0)
   HostNotFound,  // registry: nothing is written (exit 3)
   RunFails,      // registry: the host is found but its folder cannot be used; nothing written outside it (exit 1)
@@ -216,20 +218,20 @@ const std::vector<Case>& catalogue() {
        Outcome::Replaced},
       // Characters.
       {"InvalidUtf8Byte", Place::Description,
-       [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "\xFF"); }, Outcome::Replaced},
+       [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "\xFF"); }, Outcome::Kept},
       {"OverlongUtf8", Place::Description,
-       [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "\xC0\xAF"); }, Outcome::Replaced},
+       [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "\xC0\xAF"); }, Outcome::Kept},
       {"Utf8Surrogate", Place::Description,
-       [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "\xED\xA0\x80"); }, Outcome::Replaced},
+       [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "\xED\xA0\x80"); }, Outcome::Kept},
       {"Utf8TruncatedSequence", Place::Description,
-       [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "\xE3\x83"); }, Outcome::Replaced},
+       [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "\xE3\x83"); }, Outcome::Kept},
       {"NulByteInText", Place::Description,
        [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, std::string("a\0b", 3)); },
        Outcome::Replaced},
       {"ControlCharacterInText", Place::Description,
-       [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "a\x01" "b"); }, Outcome::Replaced},
+       [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "a\x01" "b"); }, Outcome::Kept},
       {"NulCharacterReference", Place::Description,
-       [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "a&#0;b"); }, Outcome::Replaced},
+       [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "a&#0;b"); }, Outcome::Kept},
       {"CharacterReferencesReadAsText", Place::Description,
        [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "&#x30E6;&#12540;&amp;&lt;"); },
        Outcome::Merged, 6, "ユー&<"},
@@ -252,7 +254,7 @@ const std::vector<Case>& catalogue() {
        },
        Outcome::Merged},
       {"Utf16OddLength", Place::Description,
-       [](const Inputs& in) { return toUtf16(doc(in), false, true) + "x"; }, Outcome::Replaced},
+       [](const Inputs& in) { return toUtf16(doc(in), false, true) + "x"; }, Outcome::Kept},
       {"Utf16UnpairedSurrogate", Place::Description,
        [](const Inputs& in) {
          std::string bytes = toUtf16(doc(in), false, true);
@@ -260,7 +262,7 @@ const std::vector<Case>& catalogue() {
        },
        Outcome::Replaced},
       {"Utf16DeclaringUtf8", Place::Description, [](const Inputs& in) { return toUtf16(doc(in), false, true); },
-       Outcome::Replaced},
+       Outcome::Kept},
       {"Utf32", Place::Description,
        [](const Inputs& in) { return std::string("\xFF\xFE\0\0", 4) + toUtf16(doc(in), false, false); },
        Outcome::Replaced},
@@ -275,7 +277,7 @@ const std::vector<Case>& catalogue() {
          std::string text = withDeclaration(asciiOnly(doc(in)), "<?xml version='1.0' encoding='windows-1252'?>");
          return replaced(text, "<French>" + kUserMedium + "</French>", "<French>\x81</French>");
        },
-       Outcome::Replaced},
+       Outcome::Kept},
       {"Latin1", Place::Description,
        [](const Inputs& in) {
          std::string text = withDeclaration(asciiOnly(doc(in)), "<?xml version='1.0' encoding='ISO-8859-1'?>");
@@ -302,14 +304,14 @@ const std::vector<Case>& catalogue() {
          std::string text = replaced(doc(in), "<DeviceSeries ", dtd + "<DeviceSeries ");
          return replaced(text, kUserMediumJapanese, "&l9;");
        },
-       Outcome::Replaced},
+       Outcome::Kept},
       {"ExternalEntityFile", Place::Description,
        [](const Inputs& in) {
          std::string text = replaced(doc(in), "<DeviceSeries ",
                                      "<!DOCTYPE DeviceSeries [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><DeviceSeries ");
          return replaced(text, kUserMediumJapanese, "&x;");
        },
-       Outcome::Replaced},
+       Outcome::Kept},
       {"ExternalEntityNetwork", Place::Description,
        [](const Inputs& in) {
          std::string text = replaced(
@@ -317,9 +319,9 @@ const std::vector<Case>& catalogue() {
              "<!DOCTYPE DeviceSeries SYSTEM \"http://192.0.2.1/x.dtd\" [<!ENTITY % p SYSTEM \"http://192.0.2.1/p\"> %p;]><DeviceSeries ");
          return text;
        },
-       Outcome::Replaced},
+       Outcome::Kept},
       {"UndeclaredEntity", Place::Description,
-       [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "&nbsp;"); }, Outcome::Replaced},
+       [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "&nbsp;"); }, Outcome::Kept},
       {"DeepNestingAsRoot", Place::Description,
        [](const Inputs&) { return "<?xml version='1.0'?>" + nested(100000); }, Outcome::Kept},
       {"DeepNestingInAnUnknownElement", Place::Description,
@@ -334,9 +336,9 @@ const std::vector<Case>& catalogue() {
        [](const Inputs&) { return "<?xml version='1.0'?>" + std::string(300000, '<').replace(0, 0, "<a>"); },
        Outcome::Replaced},
       {"TextAfterTheRoot", Place::Description, [](const Inputs& in) { return doc(in) + "trailing text"; },
-       Outcome::Replaced},
+       Outcome::Kept},
       {"SecondRootElement", Place::Description, [](const Inputs& in) { return doc(in) + "<DeviceSeries/>"; },
-       Outcome::Replaced},
+       Outcome::Kept},
       {"UnclosedCData", Place::Description,
        [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "<![CDATA[x"); }, Outcome::Replaced},
       {"CommentAndInstructionBeforeTheRoot", Place::Description,

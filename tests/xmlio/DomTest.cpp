@@ -25,28 +25,53 @@ std::string utf16(const std::u16string& text, bool bigEndian, bool withBom) {
   return bytes;
 }
 
+// Loads `bytes` from a file and expects the load to fail, leaving the document empty; returns the
+// document for its verdict.
+dom::Document expectRefused(xmltest::TempFolder& folder, const std::string& bytes, const char* why) {
+  const std::string path = folder.path("bad.xml");
+  xmltest::writeFile(path, bytes);
+  dom::Document document = dom::Document::create();
+  EXPECT_FALSE(document.load(path)) << why;
+  EXPECT_FALSE(document.loadError().empty()) << why;
+  EXPECT_FALSE(document.node().firstChild()) << why << ": the document is left empty";
+  return document;
+}
+
 TEST(DomLoad, RefusesWhatIsNotWellFormed) {
   xmltest::TempFolder folder;
+  // Syntax errors that every XML parser reports: the definite "not well-formed" verdict.
   const struct {
     std::string bytes;
     const char* why;
-  } cases[] = {
+  } syntaxErrors[] = {
       {"", "empty file"},
       {"<a>", "unclosed element"},
       {"<a></b>", "mismatched tags"},
+      {"<a><b></a></b>", "overlapping elements"},
+      {"plain text, not XML at all", "no element"},
+  };
+  for (const auto& c : syntaxErrors) EXPECT_TRUE(expectRefused(folder, c.bytes, c.why).loadRejectedContent()) << c.why;
+
+  // Broken rules that a lenient parser lets through and the input checks refuse. Whether the file
+  // counts as not well-formed is the parser's verdict alone (a strict one may give it), never the
+  // checks': they are not asked here.
+  const struct {
+    std::string bytes;
+    const char* why;
+  } refusedByTheChecks[] = {
       {"<a/><b/>", "two root elements"},
       {"text<a/>", "text before the root"},
       {"<a/>text", "text after the root"},
       {"<a/>text<!-- c --><?p?>", "text after the root, before a comment"},
       {"<a/><?xml version='1.0'?>", "declaration after the root"},
       {"<a/><!DOCTYPE a>", "document type declaration after the root"},
+      {"<!DOCTYPE a><!DOCTYPE a><a/>", "two document type declarations"},
       {"<![CDATA[x]]><a/>", "CDATA before the root"},
       {"<a>&foo;</a>", "undeclared entity"},
       {"<a>fish & chips</a>", "bare ampersand"},
       {"<a x='&#0;'/>", "reference to a character XML does not allow"},
       {"<a x='<'/>", "'<' in an attribute value"},
       {"<!-- c --><?xml version='1.0'?><a/>", "declaration after the start"},
-      {"<!DOCTYPE a [<!ENTITY e 'xxxxxxxxxx'>]><a>&e;</a>", "document type declaration"},
       {"<a>\xC3</a>", "truncated UTF-8 sequence"},
       {"<a>\xC0\xAF</a>", "overlong UTF-8"},
       {"<a>\xED\xA0\x80</a>", "UTF-8 encoded surrogate"},
@@ -58,22 +83,24 @@ TEST(DomLoad, RefusesWhatIsNotWellFormed) {
       {utf16(u"<a>\xD800</a>", false, true), "UTF-16 with an unpaired surrogate"},
       {utf16(u"<?xml version='1.0' encoding='UTF-8'?><a/>", false, true), "UTF-16 declaring UTF-8"},
   };
-  for (const auto& c : cases) {
-    const std::string path = folder.path("bad.xml");
-    xmltest::writeFile(path, c.bytes);
-    dom::Document document = dom::Document::create();
-    EXPECT_FALSE(document.load(path)) << c.why;
-    EXPECT_FALSE(document.loadError().empty()) << c.why;
-    EXPECT_TRUE(document.loadRejectedContent()) << c.why;
-    EXPECT_FALSE(document.node().firstChild()) << c.why << ": the document is left empty";
-  }
-  // A declared encoding this DOM cannot read says nothing about the content: not rejected.
-  const std::string path = folder.path("shift-jis.xml");
-  xmltest::writeFile(path, "<?xml version='1.0' encoding='Shift_JIS'?><a/>");
-  dom::Document document = dom::Document::create();
-  EXPECT_FALSE(document.load(path));
-  EXPECT_NE(document.loadError().find("Shift_JIS"), std::string::npos) << document.loadError();
-  EXPECT_FALSE(document.loadRejectedContent());
+  for (const auto& c : refusedByTheChecks) expectRefused(folder, c.bytes, c.why);
+}
+
+// Well-formed documents that the project does not read: their content is unknown, not bad, so they
+// are never called not well-formed (an installed description like that is kept, not replaced).
+TEST(DomLoad, DeclinesWithoutRejectingWhatItDoesNotRead) {
+  xmltest::TempFolder folder;
+  const struct {
+    std::string bytes;
+    const char* why;
+  } cases[] = {
+      {"<!DOCTYPE a [<!ENTITY e 'xxxxxxxxxx'>]><a>&e;</a>", "an entity declared in an internal subset"},
+      {"<!DOCTYPE a []><a/>", "an empty internal subset"},
+      {"<!DOCTYPE a SYSTEM 'a.dtd'><a/>", "an external subset"},
+      {"<!DOCTYPE a PUBLIC '-//x//y' 'http://192.0.2.1/a.dtd'><a/>", "a public identifier"},
+      {"<?xml version='1.0' encoding='Shift_JIS'?><a/>", "a declared encoding this DOM cannot read"},
+  };
+  for (const auto& c : cases) EXPECT_FALSE(expectRefused(folder, c.bytes, c.why).loadRejectedContent()) << c.why;
 }
 
 TEST(DomLoad, AcceptsWellFormedDocumentsThatLookSuspicious) {
@@ -89,6 +116,9 @@ TEST(DomLoad, AcceptsWellFormedDocumentsThatLookSuspicious) {
       {"<?xml version='1.0'?>\n<!-- c -->\n<?p d?>\n<a>z</a>\n<!-- tail -->\n<?q?>\n", "z"},
       {"<a><![CDATA[ & < ]]></a>", " & < "},
       {"<a><?xml-stylesheet href='s'?>w</a>", "w"},
+      {"<?xml version='1.0'?>\n<!DOCTYPE a>\n<a>d</a>", "d"},
+      {"<!DOCTYPE  a  ><a>e</a>", "e"},
+      {"<a>&#x000000000041;&#00066;</a>", "AB"},
   };
   for (const auto& c : cases) {
     const dom::Document loaded = xmltest::loadText(folder, c.xml);
