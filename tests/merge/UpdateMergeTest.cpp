@@ -101,15 +101,76 @@ TEST_F(UpdateMerge, KeepsTheUsersMediaAndVisibilityAndTakesTheNewVersion) {
   EXPECT_EQ(outcome.report.appended, std::vector<std::string>{kUserMedium});
 }
 
-TEST_F(UpdateMerge, AnInstalledFileThatIsNotXmlIsReplacedByTheNewDescription) {
-  testfiles::writeFile(target, std::string(2000, '\x01'));
+TEST_F(UpdateMerge, AnInstalledFileThatIsNotXmlIsReplacedByTheNewDescriptionAndKeptAsBackup) {
+  const std::string noise(2000, '\x01');
+  testfiles::writeFile(target, noise);
 
   const MergeOutcome outcome = mergeInstalledDescription(target, kNewDescription);
 
   EXPECT_TRUE(outcome.succeeded);
   EXPECT_EQ(outcome.kind, MergeOutcome::Kind::Replaced);
   EXPECT_EQ(testfiles::readFile(target), testfiles::readFile(kNewDescriptionFile));
+  EXPECT_EQ(testfiles::readFile(target + ".bak"), noise);
   expectNoScratchFiles();
+}
+
+// One generation back: each merge leaves the file it replaced as P.bak, replacing an older one.
+TEST_F(UpdateMerge, TheReplacedDescriptionStaysAsBackupOneGenerationBack) {
+  ASSERT_TRUE(mergeInstalledDescription(target, kNewDescription).succeeded);
+  EXPECT_EQ(testfiles::readFile(target + ".bak"), installedBytes);
+  const std::string firstMerge = testfiles::readFile(target);
+
+  ASSERT_TRUE(mergeInstalledDescription(target, kNewDescription).succeeded);
+  EXPECT_EQ(testfiles::readFile(target + ".bak"), firstMerge);
+  EXPECT_FALSE(testfiles::exists(target + ".bak.out"));
+}
+
+TEST_F(UpdateMerge, ABackupThatCannotBeMadeKeepsTheInstalledFile) {
+  std::filesystem::create_directory(target + ".bak");  // a folder cannot be replaced by the backup
+
+  const MergeOutcome outcome = mergeInstalledDescription(target, kNewDescription);
+
+  EXPECT_FALSE(outcome.succeeded);
+  EXPECT_EQ(outcome.kind, MergeOutcome::Kind::Kept);
+  EXPECT_EQ(testfiles::readFile(target), installedBytes);
+  expectNoScratchFiles();
+  EXPECT_FALSE(testfiles::exists(target + ".bak.out"));
+}
+
+TEST_F(UpdateMerge, NothingInstalledIsWrittenFreshWithoutBackup) {
+  std::filesystem::remove(target);
+
+  const MergeOutcome outcome = mergeInstalledDescription(target, kNewDescription);
+
+  EXPECT_TRUE(outcome.succeeded);
+  EXPECT_EQ(outcome.kind, MergeOutcome::Kind::Replaced);
+  EXPECT_FALSE(testfiles::exists(target + ".bak"));
+}
+
+// A description with a document type declaration that only names the root is merged; one that
+// declares anything is kept as it is (it is well-formed: its content is unknown, not bad).
+TEST_F(UpdateMerge, DocumentTypeDeclarationsAreMergedOrKeptNeverReplaced) {
+  const std::size_t root = installedBytes.find("<DeviceSeries ");
+  ASSERT_NE(root, std::string::npos);
+  const struct {
+    const char* declaration;
+    MergeOutcome::Kind kind;
+  } cases[] = {
+      {"<!DOCTYPE DeviceSeries>\n", MergeOutcome::Kind::Merged},
+      {"<!DOCTYPE DeviceSeries [<!ENTITY e 'x'>]>\n", MergeOutcome::Kind::Kept},
+      {"<!DOCTYPE DeviceSeries SYSTEM 'http://192.0.2.1/d.dtd'>\n", MergeOutcome::Kind::Kept},
+  };
+  for (const auto& c : cases) {
+    const std::string declared = std::string(installedBytes).insert(root, c.declaration);
+    testfiles::writeFile(target, declared);
+    const MergeOutcome outcome = mergeInstalledDescription(target, kNewDescription);
+    EXPECT_EQ(outcome.kind, c.kind) << c.declaration << outcome.failure;
+    if (c.kind == MergeOutcome::Kind::Kept) {
+      EXPECT_EQ(testfiles::readFile(target), declared) << c.declaration;
+    } else {
+      expectOldOrMerged();
+    }
+  }
 }
 
 TEST_F(UpdateMerge, XmlThatIsNoDescriptionIsLeftUntouchedAndReportedAsFailed) {
@@ -161,6 +222,18 @@ TEST_F(UpdateMerge, LinksPlantedAtTheScratchPathsAreRemovedNeverWrittenThrough) 
   EXPECT_EQ(testfiles::readFile(victimOut), "precious");
   EXPECT_FALSE(std::filesystem::is_symlink(target));
   expectNoScratchFiles();
+}
+
+TEST_F(UpdateMerge, AStaleScratchFileThatCannotBeRemovedIsNeverReadAndKeepsTheInstalledFile) {
+  testfiles::writeFile(target + ".tmp", testfiles::readFile(kNewDescriptionFile) + "<!-- another series -->");
+  std::filesystem::permissions(target + ".tmp", std::filesystem::perms::owner_read);
+
+  const MergeOutcome outcome = mergeInstalledDescription(target, kNewDescription);
+
+  EXPECT_FALSE(outcome.succeeded);
+  EXPECT_EQ(outcome.kind, MergeOutcome::Kind::Kept);
+  EXPECT_NE(outcome.failure.find("read-only"), std::string::npos) << outcome.failure;
+  EXPECT_EQ(testfiles::readFile(target), installedBytes);
 }
 
 TEST_F(UpdateMerge, StaleScratchFilesOfAnInterruptedRunAreReplacedNotRead) {

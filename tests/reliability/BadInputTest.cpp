@@ -320,6 +320,25 @@ const std::vector<Case>& catalogue() {
          return text;
        },
        Outcome::Kept},
+      // Document type declarations: one that only names the root is read; any other is kept, never
+      // replaced (it is well-formed, and its content unknown).
+      {"BareDoctype", Place::Description,
+       [](const Inputs& in) { return replaced(doc(in), "<DeviceSeries ", "<!DOCTYPE DeviceSeries>\n<DeviceSeries "); },
+       Outcome::Merged},
+      {"BareDoctypeWithSpaces", Place::Description,
+       [](const Inputs& in) { return replaced(doc(in), "<DeviceSeries ", "<!DOCTYPE \t DeviceSeries \n>\n<DeviceSeries "); },
+       Outcome::Merged},
+      {"DoctypeWithEmptyInternalSubset", Place::Description,
+       [](const Inputs& in) { return replaced(doc(in), "<DeviceSeries ", "<!DOCTYPE DeviceSeries []><DeviceSeries "); },
+       Outcome::Kept},
+      {"DoctypeWithSystemIdentifier", Place::Description,
+       [](const Inputs& in) {
+         return replaced(doc(in), "<DeviceSeries ", "<!DOCTYPE DeviceSeries SYSTEM \"DeviceSeries.dtd\"><DeviceSeries ");
+       },
+       Outcome::Kept},
+      {"CharacterReferenceWithLeadingZeros", Place::Description,
+       [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "&#x0000000030E6;&#000000012540;"); },
+       Outcome::Merged, 6, "ユー"},
       {"UndeclaredEntity", Place::Description,
        [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "&nbsp;"); }, Outcome::Kept},
       {"DeepNestingAsRoot", Place::Description,

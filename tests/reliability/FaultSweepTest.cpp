@@ -1,9 +1,10 @@
 // Faults injected into whole runs of the installer: for every file operation k of a fresh run and of
 // an update run, the k-th operation fails as an I/O error, or the process ends just before it.
-// Afterwards every installed description is its old content or the complete new (fresh run) or
-// merged (update run) one, so the user's media are never lost and no partial file stands under a
-// description's name; and the next normal run completes with exit status 0 and the same tree as a
-// run without faults.
+// Afterwards every installed file is its old content or the complete new (fresh run) or merged
+// (update run) one, so the user's media are never lost and no partial file stands under a file's
+// name; a description's backup P.bak is absent or holds the complete old P; nothing outside the
+// host's folders changed; and the next normal run completes with exit status 0 and the same tree as
+// a run without faults.
 //
 // The test command sweeps nexlume-q7-setup-small (same code, small payload); full-sweep.sh sets
 // NEXLUME_SWEEP_EXE to sweep the real installer. NEXLUME_SWEEP_STRIDE=n tries every n-th k only.
@@ -51,6 +52,7 @@ struct References {
   TempFolder folder;
   fs::path empty;      // the example prefix, nothing installed
   fs::path installed;  // after a fresh run, each description then given a medium of the user's own
+  Snapshot emptyTree;  // the tree `empty`
   Snapshot fresh;      // the tree after a fresh run
   Snapshot freshTwice; // the tree after a fresh run and an update run (each description merged with itself)
   Snapshot merged;     // the tree after an update run of `installed`
@@ -62,6 +64,7 @@ struct References {
   explicit References(const std::string& exe) {
     empty = folder / "empty";
     copyTree(kExamplePrefix, empty);
+    emptyTree = snapshot(empty);
     const fs::path freshPrefix = folder / "fresh";
     copyTree(empty, freshPrefix);
     RunResult run;
@@ -182,6 +185,29 @@ TEST_P(FaultSweep, EveryFileOperationOfTheRun) {
     }
 
     const Snapshot tree = snapshot(prefix);
+    const Snapshot& startTree = update ? refs.userOld : refs.emptyTree;
+    for (const auto& [path, bytes] : tree) {
+      const bool inHost = path.starts_with(kHostFolder + "/");
+      const auto old = startTree.find(path);
+      const auto complete = after.find(path);
+      if (!inHost && (old == startTree.end() || old->second != bytes)) {
+        ok = false;
+        ADD_FAILURE() << path << " outside the host's folders was written";
+      } else if (inHost && !path.ends_with(".bak") && !path.ends_with(".tmp") && !path.ends_with(".out") &&
+                 (old == startTree.end() || old->second != bytes) && (complete == after.end() || complete->second != bytes)) {
+        ok = false;
+        ADD_FAILURE() << path << " is neither its old content nor the complete new one (" << bytes.size() << " bytes)";
+      }
+    }
+    for (const std::string& name : kDescriptions) {
+      // The backup is made just before P is replaced: it is absent or the complete old P.
+      const auto backup = tree.find(descriptionKey(name) + ".bak");
+      const auto oldP = before.find(descriptionKey(name));
+      if (backup != tree.end() && (oldP == before.end() || backup->second != oldP->second)) {
+        ok = false;
+        ADD_FAILURE() << name << ".bak is not the complete old description";
+      }
+    }
     for (const std::string& name : kDescriptions) {
       const std::string key = descriptionKey(name);
       const auto now = tree.find(key);
@@ -207,6 +233,8 @@ TEST_P(FaultSweep, EveryFileOperationOfTheRun) {
     // After a fresh run, a description the faulted run had installed is merged with itself.
     const Snapshot recovered = snapshot(prefix);
     for (const auto& [path, bytes] : after) {
+      // A backup is the description as the faulted run left it: checked above.
+      if (path.ends_with(".bak")) continue;
       const auto now = recovered.find(path);
       const bool mergedWithItself = !update && now != recovered.end() && now->second == refs.freshTwice.at(path);
       if (now == recovered.end() || (now->second != bytes && !mergedWithItself)) {

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <string>
@@ -75,13 +76,13 @@ inline void copyTree(const fs::path& from, const fs::path& to) {
   fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
 }
 
-// The files below drive_c by relative path, with their bytes.
 using Snapshot = std::map<std::string, std::string>;
 
+// The regular files of the whole prefix (registry files and drive_c) by relative path, with their
+// bytes; links are not followed.
 inline Snapshot snapshot(const fs::path& prefix) {
   Snapshot files;
-  const fs::path drive = prefix / "drive_c";
-  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(drive))
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(prefix))
     if (entry.is_regular_file()) files[fs::relative(entry.path(), prefix).string()] = readFile(entry.path());
   return files;
 }
@@ -121,26 +122,35 @@ inline fs::path installerCopyFor(int user, const std::string& exe, const fs::pat
   return copy;
 }
 
-// Runs `exe --prefix PREFIX [extra]` with `environment` added, stdout discarded and stderr kept;
-// ends it after `timeoutSeconds`. With `user` >= 0 the installer runs as that user (the caller is
-// root and has given the prefix and its parent folder to it), from a copy of the installer that the
-// user can reach (see installerCopyFor; the test should skip when there is none).
-inline RunResult runInstaller(const std::string& exe, const fs::path& prefix,
-                              const std::vector<std::pair<std::string, std::string>>& environment = {},
-                              const std::vector<std::string>& extra = {}, int user = -1,
-                              int timeoutSeconds = 300) {
-  const fs::path errorFile = prefix.parent_path() / (prefix.filename().string() + ".stderr");
-  RunResult result;
+// A run started and not yet waited for.
+struct StartedRun {
+  pid_t pid = -1;
+  fs::path errorFile;  // where its stderr goes
+};
+
+// Starts `exe --prefix PREFIX [extra]` with `environment` added, stdout discarded and stderr kept in
+// a file named after the prefix and `tag` (so that runs on one prefix can overlap). With `user` >= 0
+// the installer runs as that user (the caller is root and has given the prefix and its parent
+// folder to it), from a copy of the installer that the user can reach (see installerCopyFor; the
+// test should skip when there is none). `inChild` runs in the child just before the installer
+// starts (to set a resource limit, say).
+inline StartedRun startInstaller(const std::string& exe, const fs::path& prefix,
+                                 const std::vector<std::pair<std::string, std::string>>& environment = {},
+                                 const std::vector<std::string>& extra = {}, int user = -1,
+                                 const std::function<void()>& inChild = {}, const std::string& tag = "") {
+  StartedRun run;
+  run.errorFile = prefix.parent_path() / (prefix.filename().string() + tag + ".stderr");
   const std::string program = user >= 0 ? installerCopyFor(user, exe, prefix.parent_path()).string() : exe;
-  const pid_t child = ::fork();
-  if (child == 0) {
+  run.pid = ::fork();
+  if (run.pid == 0) {
     for (const auto& [name, value] : environment) ::setenv(name.c_str(), value.c_str(), 1);
-    int err = ::open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int err = ::open(run.errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     int out = ::open("/dev/null", O_WRONLY);
     if (err < 0 || out < 0) ::_exit(126);
     ::dup2(err, 2);
     ::dup2(out, 1);
     if (user >= 0 && (::setgid(static_cast<gid_t>(user)) != 0 || ::setuid(static_cast<uid_t>(user)) != 0)) ::_exit(125);
+    if (inChild) inChild();
     std::vector<std::string> args = {program, "--prefix", prefix.string()};
     args.insert(args.end(), extra.begin(), extra.end());
     std::vector<char*> argv;
@@ -149,14 +159,20 @@ inline RunResult runInstaller(const std::string& exe, const fs::path& prefix,
     ::execv(program.c_str(), argv.data());
     ::_exit(127);
   }
+  return run;
+}
+
+// Waits for a started run, ending it after `timeoutSeconds`.
+inline RunResult finishInstaller(const StartedRun& run, int timeoutSeconds = 300) {
+  RunResult result;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
   int status = 0;
   for (;;) {
-    const pid_t done = ::waitpid(child, &status, WNOHANG);
-    if (done == child) break;
+    const pid_t done = ::waitpid(run.pid, &status, WNOHANG);
+    if (done == run.pid) break;
     if (std::chrono::steady_clock::now() > deadline) {
-      ::kill(child, SIGKILL);
-      ::waitpid(child, &status, 0);
+      ::kill(run.pid, SIGKILL);
+      ::waitpid(run.pid, &status, 0);
       result.timedOut = true;
       break;
     }
@@ -164,10 +180,18 @@ inline RunResult runInstaller(const std::string& exe, const fs::path& prefix,
   }
   if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
-  result.errors = readFile(errorFile);
+  result.errors = readFile(run.errorFile);
   std::error_code ignored;
-  fs::remove(errorFile, ignored);
+  fs::remove(run.errorFile, ignored);
   return result;
+}
+
+// startInstaller and finishInstaller in one.
+inline RunResult runInstaller(const std::string& exe, const fs::path& prefix,
+                              const std::vector<std::pair<std::string, std::string>>& environment = {},
+                              const std::vector<std::string>& extra = {}, int user = -1,
+                              int timeoutSeconds = 300, const std::function<void()>& inChild = {}) {
+  return finishInstaller(startInstaller(exe, prefix, environment, extra, user, inChild), timeoutSeconds);
 }
 
 // The number of file operations a normal run on `prefix` performs (the run happens).
