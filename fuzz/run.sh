@@ -1,11 +1,14 @@
 #!/bin/bash
-# fuzz/run.sh [SECONDS] — builds the libFuzzer harnesses (clang, AddressSanitizer and
-# UndefinedBehaviorSanitizer) in build-fuzz and runs each for SECONDS (default 20) on a copy of its
+# fuzz/run.sh [SECONDS] [HARNESS...] — builds the libFuzzer harnesses (clang, AddressSanitizer and
+# UndefinedBehaviorSanitizer) in build-fuzz and runs each (or the ones named: description, escaped,
+# base64, registry, verdict) for SECONDS (default 20) on a copy of its
 # committed corpus. New inputs go to build-fuzz/corpus/<harness>; a crash leaves its input in
 # build-fuzz/findings/ and makes the script fail. Long runs: fuzz/run.sh 600.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 seconds=${1:-20}
+harnesses=("${@:2}")
+[[ ${#harnesses[@]} -eq 0 ]] && harnesses=(description escaped base64 registry verdict)
 build="$root/build-fuzz"
 jobs=${FUZZ_BUILD_JOBS:-2}
 
@@ -15,7 +18,7 @@ if ! command -v clang++ >/dev/null; then
 fi
 mkdir -p "$build"
 if ! { CC=clang CXX=clang++ cmake -S "$root/fuzz" -B "$build" &&
-       cmake --build "$build" -j"$jobs" --target fuzz_description fuzz_escaped fuzz_base64 fuzz_registry; } \
+       cmake --build "$build" -j"$jobs" --target fuzz_description fuzz_escaped fuzz_base64 fuzz_registry fuzz_verdict; } \
      >"$build/build.log" 2>&1; then
   tail -40 "$build/build.log" >&2
   exit 1
@@ -23,9 +26,9 @@ fi
 
 mkdir -p "$build/findings"
 # The cut-down shipped descriptions seed the description harness too.
-declare -A extra_seeds=([description]="$root/tests/reliability/fixtures")
+declare -A extra_seeds=([description]="$root/tests/reliability/fixtures" [verdict]="$root/fuzz/corpus/description")
 status=0
-for harness in description escaped base64 registry; do
+for harness in "${harnesses[@]}"; do
   corpus="$build/corpus/$harness"
   mkdir -p "$corpus"
   max_len=4096

@@ -363,7 +363,9 @@ constexpr unsigned kParseOptions =
     pugi::parse_cdata | pugi::parse_wconv_attribute | pugi::parse_comments | pugi::parse_pi | pugi::parse_declaration;
 
 // Whether pugixml's status is its verdict that the text breaks the XML syntax: not running out of
-// memory, not an I/O or internal failure.
+// memory, not an I/O or internal failure. Its document type declaration scanner only matches
+// brackets and quotes, so its complaint about one is no verdict either (a declaration that declares
+// anything is declined before the parse in any case).
 bool isSyntaxError(pugi::xml_parse_status status) {
   switch (status) {
     case pugi::status_ok:
@@ -371,6 +373,7 @@ bool isSyntaxError(pugi::xml_parse_status status) {
     case pugi::status_io_error:
     case pugi::status_out_of_memory:
     case pugi::status_internal_error:
+    case pugi::status_bad_doctype:
       return false;
     default:
       return true;
