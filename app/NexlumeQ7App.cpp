@@ -1,6 +1,8 @@
 #include "app/NexlumeQ7App.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdio>
 
 #include "app/Extract.h"
 #include "app/HostLookup.h"
@@ -8,6 +10,7 @@
 #include "app/UpdateMerge.h"
 #include "app/Verbose.h"
 #include "platform/FileSystem.h"
+#include "platform/Progress.h"
 #include "platform/Resources.h"
 #include "platform/RunLock.h"
 
@@ -33,11 +36,20 @@ BOOL CNexlumeQ7App::InitInstance() {
       outcome_ = RunOutcome::HostNotFound;
       return TRUE;
     }
-    // Two runs on one host would meet at the same scratch files: the second waits for the first.
-    const std::unique_ptr<platform::HostRunLock> lock = platform::acquireHostRunLock(runLockWait_, runLockFailure_);
-    if (!lock) {
-      outcome_ = RunOutcome::HostBusy;
-      return TRUE;
+    if (verboseOutput()) {
+      const std::optional<std::string> native = platform::nativePath(installation.InstallPath);
+      verboseLine("host found: InstallPath " + installation.InstallPath + " (" +
+                  (native ? "the folder " + *native : std::string("not mapped to a folder")) + ")");
+    }
+    // Two runs on one host would meet at the same scratch files: the second waits for the first. A
+    // dry run writes nothing, so it neither needs the lock nor waits for it.
+    std::unique_ptr<platform::HostRunLock> lock;
+    if (!dryRun_) {
+      lock = platform::acquireHostRunLock(runLockWait_, runLockFailure_);
+      if (!lock) {
+        outcome_ = RunOutcome::HostBusy;
+        return TRUE;
+      }
     }
     runPlan(installation.InstallPath);
     outcome_ = everyFileSucceeded_ ? RunOutcome::Completed : RunOutcome::CompletedWithFailures;
@@ -48,44 +60,140 @@ BOOL CNexlumeQ7App::InitInstance() {
   return TRUE;
 }
 
+namespace {
+
+// The folder part of a Windows path: everything before its last separator.
+std::string folderOf(const std::string& path) {
+  const std::size_t separator = path.find_last_of("\\/");
+  return separator == std::string::npos ? std::string() : path.substr(0, separator);
+}
+
+}  // namespace
+
 void CNexlumeQ7App::runPlan(const std::string& installPath) {
   const std::string deviceFolder = installPath + stringTableText(kDeviceFolderStringId);
+  int files = 0;
+  int failed = 0;
   for (const PlanStep& step : kInstallPlan) {
     const std::string text = stringTableText(step.stringId);
-    bool succeeded = true;
+    const std::string target = (step.kind == StepKind::ProfileFolder || step.kind == StepKind::ProfileFile)
+                                   ? installPath + text
+                                   : deviceFolder + text;
+    StepResult result;
     switch (step.kind) {
       case StepKind::DeviceFile:
-        succeeded = ExtractResourceToFile(deviceFolder + text, step.resourceId);
+      case StepKind::ProfileFile:
+        result = dryRun_ ? previewFile(target, files + 1) : writeFile(target, step.resourceId);
         break;
       case StepKind::ProfileFolder:
         // One level only; the outcome shows in the profiles that belong in it.
-        if (!platform::pathExists(installPath + text)) platform::createDirectory(installPath + text);
-        break;
-      case StepKind::ProfileFile:
-        succeeded = ExtractResourceToFile(installPath + text, step.resourceId);
-        break;
+        if (dryRun_) {
+          plannedFolders_.push_back(target);
+        } else if (!platform::pathExists(target)) {
+          platform::createDirectory(target);
+        }
+        continue;
       case StepKind::Description:
-        succeeded = writeOrMergeDescription(deviceFolder + text, step.resourceId);
+        result = dryRun_ ? previewDescription(target, step.resourceId, files + 1)
+                         : writeOrMergeDescription(target, step.resourceId);
         break;
     }
-    everyFileSucceeded_ = everyFileSucceeded_ && succeeded;
+    ++files;
+    if (!result.succeeded) ++failed;
+    if (!result.problem.empty()) noticeLine(target + ": " + result.problem);
+  }
+  everyFileSucceeded_ = failed == 0;
+  if (failed > 0) {
+    noticeLine(std::to_string(failed) + " of " + std::to_string(files) + " files " +
+               (dryRun_ ? "would not be installed or merged" : "were not installed or merged"));
   }
 }
 
-bool CNexlumeQ7App::writeOrMergeDescription(const std::string& targetPath, int resourceId) {
+CNexlumeQ7App::StepResult CNexlumeQ7App::writeFile(const std::string& targetPath, int resourceId) {
+  if (ExtractResourceToFile(targetPath, resourceId)) return {};
+  return {false, "not installed: " + LastExtractionFailure()};
+}
+
+CNexlumeQ7App::StepResult CNexlumeQ7App::writeOrMergeDescription(const std::string& targetPath, int resourceId) {
   switch (ProbeInstalledDescription(targetPath)) {
-    case InstalledDescription::Merge:
-      return MergeDeviceSeriesFile(targetPath, resourceId);
+    case InstalledDescription::Merge: {
+      const MergeOutcome outcome = MergeDeviceSeriesFile(targetPath, resourceId);
+      if (outcome.succeeded) return {};
+      return {false, (outcome.kind == MergeOutcome::Kind::Kept ? "kept unchanged: " : "not installed: ") + outcome.failure};
+    }
     case InstalledDescription::Absent:
     case InstalledDescription::Short:
       // A description too short to hold media of the user's own is replaced without a backup.
-      return ExtractResourceToFile(targetPath, resourceId);
+      return writeFile(targetPath, resourceId);
     case InstalledDescription::Unreadable:
       break;
   }
   // Writing over a file that could not be examined could lose the user's media.
+  const std::string why = platform::lastFileError();
   verboseLine("kept " + targetPath + " unchanged: the installed description cannot be opened or read");
-  return false;
+  return {false, "kept unchanged: the installed description cannot be opened or read" + (why.empty() ? "" : ": " + why)};
+}
+
+// ---- The dry run: what each step would do, found without writing anything ---------------------------
+
+void CNexlumeQ7App::dryRunLine(int number, const std::string& targetPath, const std::string& action) {
+  char prefix[16];
+  std::snprintf(prefix, sizeof prefix, "[%02d] ", number);
+  platform::debugOutput(prefix + targetPath + ": " + action + "\r\n");
+}
+
+CNexlumeQ7App::StepResult CNexlumeQ7App::previewFile(const std::string& targetPath, int number) {
+  const std::string folder = folderOf(targetPath);
+  const bool folderPlanned = std::find(plannedFolders_.begin(), plannedFolders_.end(), folder) != plannedFolders_.end();
+  if (!folderPlanned && !platform::pathExists(folder)) {
+    dryRunLine(number, targetPath, "would fail");
+    return {false, "would not be installed: the folder " + folder + " does not exist"};
+  }
+  std::string why;
+  if (!platform::canReplace(targetPath, why)) {
+    dryRunLine(number, targetPath, "would fail");
+    return {false, "would not be installed: " + why};
+  }
+  dryRunLine(number, targetPath, platform::pathExists(targetPath) ? "would replace the installed file" : "would write a new file");
+  return {};
+}
+
+CNexlumeQ7App::StepResult CNexlumeQ7App::previewDescription(const std::string& targetPath, int resourceId, int number) {
+  switch (ProbeInstalledDescription(targetPath)) {
+    case InstalledDescription::Absent:
+    case InstalledDescription::Short:
+      return previewFile(targetPath, number);
+    case InstalledDescription::Unreadable: {
+      const std::string why = platform::lastFileError();
+      dryRunLine(number, targetPath, "would keep it unchanged");
+      return {false, "would be kept unchanged: the installed description cannot be opened or read" +
+                         (why.empty() ? "" : ": " + why)};
+    }
+    case InstalledDescription::Merge:
+      break;
+  }
+  const MergeOutcome outcome = previewMerge(targetPath, resourceId);
+  std::string why;
+  if (outcome.kind != MergeOutcome::Kind::Kept && !platform::canReplace(targetPath, why)) {
+    dryRunLine(number, targetPath, "would keep it unchanged");
+    return {false, "would be kept unchanged: " + why};
+  }
+  switch (outcome.kind) {
+    case MergeOutcome::Kind::Merged: {
+      const std::vector<std::string> details = outcome.report.describe();
+      dryRunLine(number, targetPath, "would merge it with the installed description (" + details.front() + ")");
+      for (std::size_t i = 1; i < details.size(); ++i) verboseLine(details[i]);
+      return {};
+    }
+    case MergeOutcome::Kind::Replaced:
+      dryRunLine(number, targetPath, "would replace it with the new description: the installed file is " + outcome.failure +
+                                         "; it would stay as " + targetPath + ".bak");
+      return {};
+    case MergeOutcome::Kind::Kept:
+      break;
+  }
+  dryRunLine(number, targetPath, "would keep it unchanged");
+  return {false, "would be kept unchanged: " + outcome.failure};
 }
 
 InstalledDescription ProbeInstalledDescription(const std::string& targetPath) {

@@ -2,6 +2,7 @@
 // The application object: its start-up operation performs the whole installation run.
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "app/WinApp.h"
 
@@ -45,14 +46,31 @@ class CNexlumeQ7App : public CWinApp {
 
   // How long a run waits for another run on the same host to end before it gives up.
   void setRunLockWait(std::chrono::milliseconds wait) { runLockWait_ = wait; }
+  // A dry run looks the host up and goes through the whole plan without creating, writing, renaming
+  // or deleting anything: one numbered line per file says what the run would do, and the outcome is
+  // what the run would report where that can be foreseen.
+  void setDryRun(bool dryRun) { dryRun_ = dryRun; }
 
  private:
+  // A step's outcome; `problem` is its unnumbered line after the path ("kept unchanged: ...").
+  struct StepResult {
+    bool succeeded = true;
+    std::string problem;
+  };
+
   void runPlan(const std::string& installPath);
-  // Merges, writes or keeps one description as its probe says; true when it was merged or written.
-  bool writeOrMergeDescription(const std::string& targetPath, int resourceId);
+  StepResult writeFile(const std::string& targetPath, int resourceId);
+  // Merges, writes or keeps one description as its probe says.
+  StepResult writeOrMergeDescription(const std::string& targetPath, int resourceId);
+  // The dry run's counterparts: the numbered line says what would happen.
+  StepResult previewFile(const std::string& targetPath, int number);
+  StepResult previewDescription(const std::string& targetPath, int resourceId, int number);
+  static void dryRunLine(int number, const std::string& targetPath, const std::string& action);
 
   RunOutcome outcome_ = RunOutcome::NotRun;
   std::chrono::milliseconds runLockWait_ = std::chrono::minutes(2);
+  bool dryRun_ = false;
+  std::vector<std::string> plannedFolders_;  // profile folders a dry run would create
   std::string hostLookupFailure_;
   std::string runLockFailure_;
   bool everyFileSucceeded_ = true;

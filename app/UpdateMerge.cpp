@@ -4,6 +4,7 @@
 #include "app/Verbose.h"
 #include "model/DeviceSeriesIO.h"
 #include "platform/FileSystem.h"
+#include "platform/Resources.h"
 
 namespace {
 
@@ -24,6 +25,36 @@ MergeOutcome replacedPlainly(const std::string& targetPath, int resourceId, cons
   return outcome;
 }
 
+enum class Installed { Read, Missing, NotXml, Unreadable };
+
+// Reads the installed description P into `installed`. Missing: nothing is there at all (a failed
+// look-up proves no absence); NotXml: the XML parser itself finds it not well-formed, so it holds
+// nothing to keep; Unreadable: anything else that stops the read, with `why` (a missing DOM, a file
+// that could not be read, memory running short, a document the project declines, no description).
+Installed readInstalled(const std::string& targetPath, DeviceSeries& installed, std::string& why) {
+  if (!platform::fileExists(targetPath)) {
+    if (!platform::pathExists(targetPath)) return Installed::Missing;
+    why = "the installed description cannot be examined";
+    return Installed::Unreadable;
+  }
+  // The document is dropped as soon as its record is read: the merge holds one DOM at a time.
+  DeviceSeriesIO2 installedIO(targetPath);
+  if (!installedIO.OpenDocument()) {
+    if (installedIO.documentRejected()) {
+      why = installedIO.openError();
+      return Installed::NotXml;
+    }
+    why = installedIO.domAvailable() ? "the installed description cannot be read: " + installedIO.openError()
+                                     : "the XML DOM is not available";
+    return Installed::Unreadable;
+  }
+  if (!installedIO.LoadDocumentWithFallback(installed)) {
+    why = "the installed file is not a readable description: " + installedIO.lastError();
+    return Installed::Unreadable;
+  }
+  return Installed::Read;
+}
+
 }  // namespace
 
 MergeOutcome mergeInstalledDescription(const std::string& targetPath, int resourceId) {
@@ -32,24 +63,16 @@ MergeOutcome mergeInstalledDescription(const std::string& targetPath, int resour
   DeviceSeries installed;
   DeviceSeries fresh;
 
-  if (!platform::fileExists(targetPath)) {
-    // Written plainly only when nothing is there at all: a failed look-up proves no absence.
-    if (!platform::pathExists(targetPath)) return replacedPlainly(targetPath, resourceId);
-    return kept("the installed description cannot be examined");
-  }
-  {
-    // Each document is dropped as soon as its record is read: the merge holds one DOM at a time.
-    DeviceSeriesIO2 installedIO(targetPath);
-    if (!installedIO.OpenDocument()) {
-      // Only the parser's own verdict that the file is not well-formed XML says that it holds nothing
-      // to keep; a missing DOM, a file that could not be read, memory running short or a document
-      // the project declines say nothing about the user's media.
-      if (installedIO.documentRejected()) return replacedPlainly(targetPath, resourceId, backupPath);
-      return kept(installedIO.domAvailable() ? "the installed description cannot be read: " + installedIO.openError()
-                                             : "the XML DOM is not available");
-    }
-    if (!installedIO.LoadDocumentWithFallback(installed))
-      return kept("the installed file is not a readable description: " + installedIO.lastError());
+  std::string why;
+  switch (readInstalled(targetPath, installed, why)) {
+    case Installed::Missing:
+      return replacedPlainly(targetPath, resourceId);
+    case Installed::NotXml:
+      return replacedPlainly(targetPath, resourceId, backupPath);
+    case Installed::Unreadable:
+      return kept(why);
+    case Installed::Read:
+      break;
   }
 
   // The new description as carried, in a file created fresh. A stale P.tmp that cannot be removed
@@ -60,10 +83,10 @@ MergeOutcome mergeInstalledDescription(const std::string& targetPath, int resour
   {
     DeviceSeriesIO2 newIO(newPath);
     const bool loaded = newIO.LoadDocumentWithFallback(fresh);
-    const std::string why = newIO.lastError();
+    const std::string readBackFailure = newIO.lastError();
     if (!platform::removeIfPresent(newPath))
       return kept("cannot remove " + newPath + ": " + platform::lastFileError());
-    if (!loaded) return kept("the new description cannot be read back: " + why);
+    if (!loaded) return kept("the new description cannot be read back: " + readBackFailure);
     // The merged file carries the new description's version, taken over in memory.
     mergedIO.takeDocumentVersion(newIO);
   }
@@ -73,13 +96,47 @@ MergeOutcome mergeInstalledDescription(const std::string& targetPath, int resour
 
   // Saved through P.out, renamed over P once complete and flushed; P stays as P.bak.
   mergedIO.keepReplacedFileAs(backupPath);
-  if (!mergedIO.SaveDocument(fresh)) return kept("the merged description cannot be saved: " + mergedIO.lastError());
+  if (!mergedIO.SaveDocument(fresh)) return kept(mergedIO.lastSaveFailure());
   outcome.kind = MergeOutcome::Kind::Merged;
   outcome.succeeded = true;
   return outcome;
 }
 
-bool MergeDeviceSeriesFile(const std::string& targetPath, int resourceId) {
+MergeOutcome previewMerge(const std::string& targetPath, int resourceId) {
+  DeviceSeries installed;
+  DeviceSeries fresh;
+  MergeOutcome outcome;
+  std::string why;
+  switch (readInstalled(targetPath, installed, why)) {
+    case Installed::Missing:
+      outcome.kind = MergeOutcome::Kind::Replaced;
+      outcome.succeeded = true;
+      return outcome;
+    case Installed::NotXml:
+      outcome.kind = MergeOutcome::Kind::Replaced;
+      outcome.succeeded = true;
+      outcome.failure = "not well-formed XML (" + why + ")";
+      return outcome;
+    case Installed::Unreadable:
+      return kept(why);
+    case Installed::Read:
+      break;
+  }
+  // The new description read straight from the program: nothing is written.
+  const platform::EmbeddedFile resource = platform::findEmbeddedFile(resourceId);
+  if (resource.status != platform::ResourceStatus::Found || resource.data == nullptr)
+    return kept("the program carries no new description to merge");
+  DeviceSeriesIO2 newIO(targetPath + ".tmp");
+  if (!newIO.OpenDocumentFrom(std::string_view(reinterpret_cast<const char*>(resource.data), resource.size)) ||
+      !newIO.LoadDocumentWithFallback(fresh))
+    return kept("the new description cannot be read: " + newIO.lastError());
+  outcome.report = mergeDeviceSeries(installed, fresh);
+  outcome.kind = MergeOutcome::Kind::Merged;
+  outcome.succeeded = true;
+  return outcome;
+}
+
+MergeOutcome MergeDeviceSeriesFile(const std::string& targetPath, int resourceId) {
   const MergeOutcome outcome = mergeInstalledDescription(targetPath, resourceId);
   if (verboseOutput()) {
     switch (outcome.kind) {
@@ -95,5 +152,5 @@ bool MergeDeviceSeriesFile(const std::string& targetPath, int resourceId) {
         break;
     }
   }
-  return outcome.succeeded;
+  return outcome;
 }

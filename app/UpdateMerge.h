@@ -23,5 +23,11 @@ struct MergeOutcome {
 // well-formed is replaced by the new description. The file replaced stays as P + ".bak".
 MergeOutcome mergeInstalledDescription(const std::string& targetPath, int resourceId);
 
-// The run's entry: mergeInstalledDescription plus the verbose lines; true when it succeeded.
-bool MergeDeviceSeriesFile(const std::string& targetPath, int resourceId);
+// What mergeInstalledDescription would do, found without writing anything: the installed description
+// and the new one (read from the program, not from a file) merged in memory by the same merge.
+// Replaced: nothing installed, or not well-formed XML (`failure` then says so); Merged: `report` says
+// what the merge would keep, append and trim; Kept: `failure` says why.
+MergeOutcome previewMerge(const std::string& targetPath, int resourceId);
+
+// The run's entry: mergeInstalledDescription plus the verbose lines.
+MergeOutcome MergeDeviceSeriesFile(const std::string& targetPath, int resourceId);

@@ -19,3 +19,10 @@ void verboseLine(std::string_view text) {
   line += "\r\n";
   platform::debugOutput(line);
 }
+
+void noticeLine(std::string_view text) {
+  std::string line = "nexlume-q7-setup: ";
+  line += text;
+  line += "\r\n";
+  platform::debugOutput(line);
+}

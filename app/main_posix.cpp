@@ -1,13 +1,19 @@
-// nexlume-q7-setup [--prefix DIR] [--verbose] [--help] [--version]
+// nexlume-q7-setup [--prefix DIR] [--dry-run] [--verbose] [--help] [--version]
 // Stands in for the application framework: sets up the Wine prefix, constructs the one application
 // object, calls its start-up operation and turns the run's outcome into the exit status.
 #include <malloc.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <CLI/CLI.hpp>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
+#include <sstream>
 #include <string>
-#include <string_view>
 
+#include "app/ExitStatus.h"
 #include "app/NexlumeQ7App.h"
 #include "app/Verbose.h"
 #include "platform/FileSystem.h"
@@ -15,25 +21,23 @@
 
 namespace {
 
-enum ExitStatus { kAllWritten = 0, kSomeFailed = 1, kUsageError = 2, kHostNotFound = 3, kHostBusy = 4 };
-
-constexpr const char* kUsage =
-    "usage: nexlume-q7-setup [--prefix DIR] [--verbose] [--help] [--version]\n"
-    "Installs the Nexlume Q7 / Q7M support files into the Tarvel Tessaprint Dual host of a Wine prefix\n"
-    "(DIR, else $WINEPREFIX, else $HOME/.wine). Progress lines go to stderr.\n"
-    "Exit status: 0 every file written or merged, 1 some file or merge failed, 2 usage error,\n"
-    "3 host not found (nothing written), 4 another run on the same host went on for over two minutes\n"
-    "(nothing written).\n";
-
-struct Options {
-  std::string prefix;
-  bool verbose = false;
-};
-
 std::string defaultPrefix() {
   if (const char* wine = std::getenv("WINEPREFIX"); wine != nullptr && *wine != '\0') return wine;
   if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') return std::string(home) + "/.wine";
   return std::string();
+}
+
+// Wine keeps the registry in its server's memory and writes the files back some time after a change;
+// a server still running for the prefix may hold newer contents than the files. Its socket lives in
+// /tmp/.wine-<uid>/server-<device>-<inode>/, named after the prefix folder.
+bool wineserverMayBeRunning(const std::string& prefix) {
+  struct stat info{};
+  if (::stat(prefix.c_str(), &info) != 0) return false;
+  char folder[128];
+  std::snprintf(folder, sizeof folder, "/tmp/.wine-%u/server-%llx-%llx/socket", static_cast<unsigned>(::getuid()),
+                static_cast<unsigned long long>(info.st_dev), static_cast<unsigned long long>(info.st_ino));
+  struct stat socket{};
+  return ::lstat(folder, &socket) == 0 && S_ISSOCK(socket.st_mode);
 }
 
 }  // namespace
@@ -44,62 +48,72 @@ int main(int argc, char** argv) {
   // parsing itself on a virtual machine.
   mallopt(M_MMAP_THRESHOLD, 32 << 20);
   mallopt(M_TRIM_THRESHOLD, 64 << 20);
-  Options options;
-  bool prefixGiven = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string_view arg = argv[i];
-    if (arg == "--help") {
-      std::fputs(kUsage, stdout);
-      return kAllWritten;
-    }
-    if (arg == "--version") {
-      std::puts("nexlume-q7-setup " NEXLUME_VERSION);
-      return kAllWritten;
-    }
-    if (arg == "--verbose") {
-      options.verbose = true;
-    } else if (arg == "--prefix" && i + 1 < argc && *argv[i + 1] != '\0') {
-      options.prefix = argv[++i];
-      prefixGiven = true;
-    } else if (arg.starts_with("--prefix=") && arg.size() > 9) {
-      options.prefix = std::string(arg.substr(9));
-      prefixGiven = true;
-    } else {
-      std::fprintf(stderr, "nexlume-q7-setup: unexpected argument '%s'\n%s", argv[i], kUsage);
-      return kUsageError;
-    }
+
+  std::string prefix;
+  bool verbose = false;
+  bool dryRun = false;
+  CLI::App cli("Installs the Nexlume Q7 / Q7M support files into the Tarvel Tessaprint Dual host of a Wine\n"
+               "prefix. One numbered progress line per file goes to stderr.",
+               "nexlume-q7-setup");
+  CLI::Option* prefixOption =
+      cli.add_option("--prefix", prefix, "the Wine prefix whose host is installed into (default: $WINEPREFIX, else $HOME/.wine)")
+          ->type_name("DIR")
+          // "--prefix --verbose" names no folder: an option is never taken for one.
+          ->check([](const std::string& value) {
+            return value.rfind("--", 0) == 0 ? "a folder is needed, not the option " + value : std::string();
+          });
+  cli.add_flag("--dry-run", dryRun, "write nothing anywhere: say for each file what the run would do");
+  cli.add_flag("--verbose", verbose, "add what each merge keeps, appends and trims, and what was looked up where");
+  cli.set_version_flag("--version", "nexlume-q7-setup " NEXLUME_VERSION);
+  cli.footer(app::kExitStatusHelp);
+  try {
+    cli.parse(argc, argv);
+    if (prefixOption->count() > 0 && prefix.empty()) throw CLI::ValidationError("--prefix", "the folder is empty");
+  } catch (const CLI::CallForHelp&) {
+    std::cout << cli.help();
+    return app::kAllWritten;
+  } catch (const CLI::CallForVersion&) {
+    std::cout << cli.version() << "\n";
+    return app::kAllWritten;
+  } catch (const CLI::ParseError& error) {
+    std::cerr << "nexlume-q7-setup: " << error.what() << "\nRun 'nexlume-q7-setup --help' for the options.\n";
+    return app::kUsageError;
   }
-  if (!prefixGiven) options.prefix = defaultPrefix();
-  if (options.prefix.empty()) {
-    if (options.verbose) std::fputs("nexlume-q7-setup: host not found: no Wine prefix (set --prefix, WINEPREFIX or HOME)\n", stderr);
-    return kHostNotFound;
+  setVerboseOutput(verbose);
+  if (prefix.empty()) prefix = defaultPrefix();
+  if (prefix.empty()) {
+    noticeLine("host not found: no Wine prefix (set --prefix, WINEPREFIX or HOME)");
+    return app::kHostNotFound;
   }
 
-  platform::setRegistryPrefix(options.prefix);
-  platform::setDriveRoot(options.prefix);
+  platform::setRegistryPrefix(prefix);
+  platform::setDriveRoot(prefix);
+  verboseLine("Wine prefix " + prefix + ": HKEY_LOCAL_MACHINE from " + prefix + "/system.reg, HKEY_CURRENT_USER from " +
+              prefix + "/user.reg, drives through " + prefix + "/dosdevices");
+  if (verbose && wineserverMayBeRunning(prefix))
+    verboseLine("a wineserver is running for this prefix: registry changes it holds may not be in the files yet "
+                "(wineserver -w waits for it to write them)");
 
-  setVerboseOutput(options.verbose);
   CNexlumeQ7App app;
+  app.setDryRun(dryRun);
   // Tests shorten the wait for another run's lock.
   if (const char* wait = std::getenv("NEXLUME_RUN_LOCK_WAIT_MS"); wait != nullptr && *wait != '\0')
     app.setRunLockWait(std::chrono::milliseconds(std::atol(wait)));
   app.InitInstance();
 
   switch (app.outcome()) {
-    case CNexlumeQ7App::RunOutcome::Completed:
-      return kAllWritten;
-    case CNexlumeQ7App::RunOutcome::HostNotFound:
-      if (options.verbose) {
-        // The lookup's reason, and why the registry files themselves could not be read, if they could not.
-        std::string line = "nexlume-q7-setup: host not found: " + app.hostLookupFailure();
-        if (std::string note = platform::registryLoadNote(); !note.empty()) line += " (" + note + ")";
-        std::fputs((line + "\n").c_str(), stderr);
-      }
-      return kHostNotFound;
+    case CNexlumeQ7App::RunOutcome::HostNotFound: {
+      // The lookup's reason, and why the registry files themselves could not be read, if they could not.
+      std::string line = "host not found: " + app.hostLookupFailure();
+      if (std::string note = platform::registryLoadNote(); !note.empty()) line += " (" + note + ")";
+      noticeLine(line);
+      break;
+    }
     case CNexlumeQ7App::RunOutcome::HostBusy:
-      std::fputs(("nexlume-q7-setup: nothing was written: " + app.runLockFailure() + "\n").c_str(), stderr);
-      return kHostBusy;
+      noticeLine("nothing was written: " + app.runLockFailure());
+      break;
     default:
-      return kSomeFailed;
+      break;
   }
+  return app::exitStatusOf(app.outcome());
 }

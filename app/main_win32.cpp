@@ -2,29 +2,15 @@
 // needs. The one application object is constructed with the program's static data, before WinMain;
 // WinMain only calls its start-up operation and, since no main window exists, the process ends
 // with the exit status of the run. No argument is read: the host is found through the registry.
+#include "app/ExitStatus.h"
 #include "app/NexlumeQ7App.h"
 
 // After the application's headers: <windows.h> defines TRUE and FALSE as macros.
 #include <windows.h>
 
-namespace {
-
-enum ExitStatus { kAllWritten = 0, kSomeFailed = 1, kHostNotFound = 3, kHostBusy = 4 };
-
-}  // namespace
-
 CNexlumeQ7App theApp;
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   theApp.InitInstance();
-  switch (theApp.outcome()) {
-    case CNexlumeQ7App::RunOutcome::Completed:
-      return kAllWritten;
-    case CNexlumeQ7App::RunOutcome::HostNotFound:
-      return kHostNotFound;
-    case CNexlumeQ7App::RunOutcome::HostBusy:
-      return kHostBusy;
-    default:
-      return kSomeFailed;
-  }
+  return app::exitStatusOf(theApp.outcome());
 }

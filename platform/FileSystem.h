@@ -45,6 +45,9 @@ bool deleteFile(const std::string& path);
 bool copyFile(const std::string& from, const std::string& to, bool failIfExists);
 // MoveFileEx(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH): an atomic rename over `to`.
 bool moveFileReplacing(const std::string& from, const std::string& to);
+// Whether moveFileReplacing could replace what is at `path` (nothing, a file or a link): false, with
+// `why`, for a folder, a read-only file, or a file another program holds open. Changes nothing.
+bool canReplace(const std::string& path, std::string& why);
 // Makes a completed rename in the folder of `path` durable (fsync of the folder; nothing on Windows).
 bool flushFolderOf(const std::string& path);
 

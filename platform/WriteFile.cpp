@@ -63,7 +63,9 @@ WriteResult writeFileReplacing(const std::string& target, std::string_view bytes
     }
   }
   if (!moveFileReplacing(scratch, target)) {
-    WriteResult result = failed(WriteFailure::Replace, "cannot replace " + target);
+    // The target's own state is the reason ("the file is read-only"); the caller names the target.
+    const std::string system = lastFileError();
+    WriteResult result{WriteFailure::Replace, system.empty() ? "the file cannot be replaced" : system};
     removeIfPresent(scratch);
     return result;
   }

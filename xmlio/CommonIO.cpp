@@ -104,6 +104,14 @@ MSXMLDOMCreator::~MSXMLDOMCreator() {
 }
 
 void MSXMLDOMCreator::LoadFile(const std::string& path) {
+  load([&path](dom::Document& fresh) { return fresh.load(path); });
+}
+
+void MSXMLDOMCreator::LoadBytes(std::string_view bytes) {
+  load([bytes](dom::Document& fresh) { return fresh.loadBytes(bytes); });
+}
+
+void MSXMLDOMCreator::load(const std::function<bool(dom::Document&)>& loadInto) {
   try {
     openError.clear();
     openRejectedContent = false;
@@ -114,7 +122,7 @@ void MSXMLDOMCreator::LoadFile(const std::string& path) {
       return;
     }
     dom::Document loaded = dom::Document::create();
-    if (loaded.load(path)) {
+    if (loadInto(loaded)) {
       document = std::move(loaded);
       return;
     }
@@ -173,6 +181,12 @@ bool ICommonIO::OpenDocument() {
   if (provider_.openFailed) provider_ = MSXMLDOMCreator();
   if (provider_.document) return true;
   provider_.LoadFile(path_);
+  return provider_.document && !provider_.openFailed;
+}
+
+bool ICommonIO::OpenDocumentFrom(std::string_view bytes) {
+  if (provider_.openFailed || provider_.document) provider_ = MSXMLDOMCreator();
+  provider_.LoadBytes(bytes);
   return provider_.document && !provider_.openFailed;
 }
 
@@ -281,9 +295,10 @@ bool ICommonIO::saveContent(const std::function<dom::Node(dom::Document& documen
     }
   } com;
   if (!com.ready) {
-    lastError_ = "the XML DOM is not available";
+    lastError_ = lastSaveFailure_ = "the XML DOM is not available";
     return false;
   }
+  lastSaveFailure_.clear();
   try {
     // Sets documentVersion from the file on disk when it has a root with a version, unless a version
     // was taken over from another serialiser.
@@ -292,7 +307,8 @@ bool ICommonIO::saveContent(const std::function<dom::Node(dom::Document& documen
     lastError_.clear();
     return true;
   } catch (...) {
-    lastError_ = "cannot save \"" + path_ + "\": " + describeException(std::current_exception());
+    lastSaveFailure_ = describeException(std::current_exception());
+    lastError_ = "cannot save \"" + path_ + "\": " + lastSaveFailure_;
     return false;
   }
 }

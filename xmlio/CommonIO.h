@@ -39,12 +39,17 @@ class MSXMLDOMCreator {
 
   // Creates a document and loads `path` into it; never throws. The outcome is in document/openFailed.
   void LoadFile(const std::string& path);
+  // As LoadFile, from a document's bytes in memory.
+  void LoadBytes(std::string_view bytes);
 
   bool comReady = false;    // COM initialised by this provider and the DOM found
   bool openFailed = false;  // creating the document or loading the file failed
   dom::Document document;   // the loaded document, or empty
   std::string openError;    // why the last LoadFile failed, or empty
   bool openRejectedContent = false;  // the last LoadFile failed because the file is not well-formed XML
+
+ private:
+  void load(const std::function<bool(dom::Document&)>& loadInto);
 };
 
 // A serialiser: one file, its DOM provider and the version of the document read from it. Load,
@@ -76,6 +81,9 @@ class ICommonIO {
   // Makes sure the provider holds the document of this serialiser's file (re-creating a provider
   // whose open failed); true when it does.
   bool OpenDocument();
+  // Makes the provider hold the document of `bytes` instead of the file's (which is then not read; the
+  // path only names the document in messages); true when it does.
+  bool OpenDocumentFrom(std::string_view bytes);
   // The first element named GetRootName() among the children of `parent` (the document when empty);
   // reads strVersion into documentVersion; throws InterpretException, std::runtime_error
   // ("<root>IO: Lacking version attribute") or VersionMismatchException (only with the check active).
@@ -97,6 +105,9 @@ class ICommonIO {
   // framework's own message, the DOM error, or the what() of any exception a reader or writer threw
   // (so a reader that adds the record and position to an error has them reported).
   const std::string& lastError() const { return lastError_; }
+  // Why the last save failed, in the DOM's or the file layer's words without the path ("the file is
+  // read-only"); empty after a success.
+  const std::string& lastSaveFailure() const { return lastSaveFailure_; }
 
   // The version check of FindRoot runs only inside the host application itself (its title string,
   // id 57344, is "Tarvel Tessaprint Dual"); never in this installer. Tests may switch it on.
@@ -135,6 +146,7 @@ class ICommonIO {
   bool versionTaken_ = false;        // takeDocumentVersion was called: a save keeps that version
   std::string backupPath_;
   std::string lastError_;
+  std::string lastSaveFailure_;
 
  private:
   // "cannot open <path>: <why>" after a failed OpenDocument.

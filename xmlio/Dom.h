@@ -116,6 +116,8 @@ class Document {
   // Replaces the content by the file at `path` (put_async(false) + load). False when the file cannot
   // be read or is not well-formed; the document is then empty.
   bool load(const std::string& path);
+  // As load, from a document's bytes in memory (a file's content).
+  bool loadBytes(std::string_view bytes);
   // Why the last load failed ("line 3, column 7: start and end tags do not match" and the like),
   // or an empty string after a successful load.
   std::string loadError() const;

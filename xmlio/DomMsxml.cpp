@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <cwctype>
 #include <climits>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <optional>
@@ -124,6 +125,20 @@ class Variant {
     value_.vt = VT_BSTR;
     value_.bstrVal = SysAllocStringLen(text.view().data(), static_cast<UINT>(text.view().size()));
     if (value_.bstrVal == nullptr) throw dom::Error(dom::kOutOfMemory);
+  }
+  // A byte array (VT_ARRAY | VT_UI1): a document's bytes, which the component reads as it reads a file.
+  explicit Variant(const std::vector<std::uint8_t>& bytes) : Variant() {
+    SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
+    if (array == nullptr) throw dom::Error(dom::kOutOfMemory);
+    void* data = nullptr;
+    if (FAILED(SafeArrayAccessData(array, &data))) {
+      SafeArrayDestroy(array);
+      throw dom::Error(dom::kFailed, "cannot fill a byte array");
+    }
+    if (!bytes.empty()) std::memcpy(data, bytes.data(), bytes.size());
+    SafeArrayUnaccessData(array);
+    value_.vt = VT_ARRAY | VT_UI1;
+    value_.parray = array;
   }
   Variant(const Variant&) = delete;
   Variant& operator=(const Variant&) = delete;
@@ -633,9 +648,21 @@ class FirstParseError : public ISAXErrorHandler {
   }
 };
 
-// Why the component did not load the file. Its DOM's parse error carries no place, so the file is
-// parsed once more by its SAX reader, whose locator knows where the parse stopped.
-std::string describeParseError(const std::wstring& path) {
+// Where a load reads a document from: a file, or the file's bytes in memory.
+struct LoadSource {
+  std::wstring path;                                 // the file's path
+  const std::vector<std::uint8_t>* bytes = nullptr;  // the bytes, once loadInto holds them
+  bool inMemory = false;                             // the document is read from `bytes`, not the file
+
+  void loadInto(IXMLDOMDocument2* document, HRESULT& result, VARIANT_BOOL& loaded) const {
+    Variant source = bytes != nullptr ? Variant(*bytes) : Variant(Bstr(path));
+    result = document->load(source.get(), &loaded);
+  }
+};
+
+// Why the component did not load the document. Its DOM's parse error carries no place, so the
+// document is parsed once more by its SAX reader, whose locator knows where the parse stopped.
+std::string describeParseError(const LoadSource& from) {
   try {
     CLSID classId{};
     check(CLSIDFromProgID(kSaxReaderProgId, &classId));
@@ -643,7 +670,12 @@ std::string describeParseError(const std::wstring& path) {
     check(CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, kIidSaxXmlReader, reinterpret_cast<void**>(reader.out())));
     FirstParseError firstError;
     check(reader->putErrorHandler(&firstError));
-    reader->parseURL(path.c_str());
+    if (from.bytes != nullptr) {
+      Variant source(*from.bytes);
+      reader->parse(source.get());
+    } else {
+      reader->parseURL(from.path.c_str());
+    }
     reader->putErrorHandler(nullptr);
     if (!firstError.text.empty()) return firstError.text;
   } catch (const Error&) {
@@ -662,7 +694,7 @@ Document Document::create() {
 
 namespace {
 
-// Whether a load that did not succeed is the parser's own verdict that the file breaks the XML
+// Whether a load that did not succeed is the parser's own verdict that the document breaks the XML
 // syntax: the component answers S_FALSE for a document it read and refused, and its parse error then
 // carries a code of the parser's (0xC00CExxx). A failure of the system (out of memory, no access, no
 // such file) is no verdict on the content.
@@ -674,15 +706,15 @@ bool isSyntaxVerdict(IXMLDOMDocument2* document, HRESULT result) {
   return (static_cast<unsigned long>(code) & 0xFFFFF000UL) == 0xC00CE000UL;
 }
 
-// The parser's verdict on a file that the input checks refused: it alone may call a document not
-// well-formed.
-bool parserFindsSyntaxError(const std::wstring& widePath) {
+// The parser's verdict on a document that the input checks refused: it alone may call a document
+// not well-formed.
+bool parserFindsSyntaxError(const LoadSource& from) {
   try {
     ComRef<IXMLDOMDocument2> probe = createDomDocument();
     check(probe->put_async(VARIANT_FALSE));
-    Variant source{Bstr(widePath)};
+    HRESULT result = S_OK;
     VARIANT_BOOL loaded = VARIANT_FALSE;
-    const HRESULT result = probe->load(source.get(), &loaded);
+    from.loadInto(probe.get(), result, loaded);
     return loaded != VARIANT_TRUE && isSyntaxVerdict(probe.get(), result);
   } catch (const Error&) {
     return false;
@@ -691,26 +723,31 @@ bool parserFindsSyntaxError(const std::wstring& widePath) {
   }
 }
 
-}  // namespace
-
-bool Document::load(const std::string& path) {
+// The load of a document (its bytes, or nothing when they could not be read): the input checks, the
+// component's parse, and the verdict.
+bool loadInto(std::shared_ptr<Document::Impl>& impl_, std::optional<std::vector<std::uint8_t>> bytes,
+              LoadSource from) {
   try {
     if (!impl_) impl_ = newImpl();
-    Impl& impl = *impl_;
+    Document::Impl& impl = *impl_;
     impl.loadError.clear();
     impl.rejectedContent = false;
-    impl.document = createDomDocument();  // empty until the file has loaded
-    std::optional<std::vector<std::uint8_t>> bytes = platform::readWholeFile(path);
+    impl.document = createDomDocument();  // empty until the document has loaded
     if (!bytes) {
       const std::string why = platform::lastFileError();
       impl.loadError = why.empty() ? "cannot read the file" : "cannot read the file: " + why;
       return false;
     }
-    const std::wstring widePath = platform::win32::toWide(path);
+    // The component reads the original bytes (a file, or a copy in memory); the checks convert theirs.
+    std::vector<std::uint8_t> original;
+    if (from.inMemory) {
+      original = *bytes;
+      from.bytes = &original;
+    }
     bool unsupportedEncoding = false;
     if (!xmlsource::makeUtf8(*bytes, impl.loadError, &unsupportedEncoding)) {
-      // A file in an encoding this DOM cannot read may be a good description: its content is unknown.
-      impl.rejectedContent = !unsupportedEncoding && parserFindsSyntaxError(widePath);
+      // A document in an encoding this DOM cannot read may be a good description: its content is unknown.
+      impl.rejectedContent = !unsupportedEncoding && parserFindsSyntaxError(from);
       return false;
     }
     const std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
@@ -719,7 +756,7 @@ bool Document::load(const std::string& path) {
         case xmlsource::MarkupCheck::Passed:
           break;
         case xmlsource::MarkupCheck::Refused:
-          impl.rejectedContent = parserFindsSyntaxError(widePath);
+          impl.rejectedContent = parserFindsSyntaxError(from);
           return false;
         case xmlsource::MarkupCheck::Declined:
           return false;
@@ -730,11 +767,11 @@ bool Document::load(const std::string& path) {
     ComRef<IXMLDOMDocument2> loading = createDomDocument();
     check(loading->put_async(VARIANT_FALSE));
     check(loading->put_preserveWhiteSpace(VARIANT_TRUE));
-    Variant source{Bstr(widePath)};
+    HRESULT result = S_OK;
     VARIANT_BOOL loaded = VARIANT_FALSE;
-    const HRESULT result = loading->load(source.get(), &loaded);
+    from.loadInto(loading.get(), result, loaded);
     if (FAILED(result) || loaded != VARIANT_TRUE) {
-      impl.loadError = describeParseError(widePath);
+      impl.loadError = describeParseError(from);
       impl.rejectedContent = isSyntaxVerdict(loading.get(), result);
       return false;
     }
@@ -755,6 +792,28 @@ bool Document::load(const std::string& path) {
     }
     return false;
   }
+}
+
+}  // namespace
+
+bool Document::load(const std::string& path) {
+  std::optional<std::vector<std::uint8_t>> bytes;
+  try {
+    bytes = platform::readWholeFile(path);
+  } catch (const std::bad_alloc&) {
+    bytes.reset();
+  }
+  return loadInto(impl_, std::move(bytes), LoadSource{platform::win32::toWide(path), nullptr, false});
+}
+
+bool Document::loadBytes(std::string_view text) {
+  std::optional<std::vector<std::uint8_t>> bytes;
+  try {
+    bytes.emplace(text.begin(), text.end());
+  } catch (const std::bad_alloc&) {
+    bytes.reset();
+  }
+  return loadInto(impl_, std::move(bytes), LoadSource{std::wstring(), nullptr, true});
 }
 
 std::string Document::loadError() const { return impl_ ? impl_->loadError : std::string(); }

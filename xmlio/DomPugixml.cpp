@@ -389,7 +389,36 @@ bool parserFindsSyntaxError(const std::vector<std::uint8_t>& bytes) {
 
 }  // namespace
 
+namespace {
+bool loadInto(std::shared_ptr<Document::Impl>& impl, std::optional<std::vector<std::uint8_t>> bytes);
+}  // namespace
+
 bool Document::load(const std::string& path) {
+  std::optional<std::vector<std::uint8_t>> bytes;
+  try {
+    bytes = platform::readWholeFile(path);
+  } catch (const std::bad_alloc&) {
+    bytes.reset();
+  }
+  return loadInto(impl_, std::move(bytes));
+}
+
+bool Document::loadBytes(std::string_view text) {
+  std::optional<std::vector<std::uint8_t>> bytes;
+  try {
+    bytes.emplace(text.begin(), text.end());
+  } catch (const std::bad_alloc&) {
+    bytes.reset();
+  }
+  return loadInto(impl_, std::move(bytes));
+}
+
+namespace {
+
+// The load of a document's bytes (nothing when they could not be read): the input checks, the
+// parser, and the verdict.
+bool loadInto(std::shared_ptr<Document::Impl>& impl_, std::optional<std::vector<std::uint8_t>> bytes) {
+  using Impl = Document::Impl;
   try {
     if (!impl_) impl_ = std::make_shared<Impl>();
     Impl& impl = *impl_;
@@ -399,7 +428,6 @@ bool Document::load(const std::string& path) {
     impl.loadError.clear();
     impl.rejectedContent = false;
 
-    std::optional<std::vector<std::uint8_t>> bytes = platform::readWholeFile(path);
     if (!bytes) {
       const std::string why = platform::lastFileError();
       impl.loadError = why.empty() ? "cannot read the file" : "cannot read the file: " + why;
@@ -468,6 +496,8 @@ bool Document::load(const std::string& path) {
     return false;
   }
 }
+
+}  // namespace
 
 std::string Document::loadError() const { return impl_ ? impl_->loadError : std::string(); }
 

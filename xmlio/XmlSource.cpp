@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 
 #include "platform/FileSystem.h"
 #include "xmlio/Dom.h"
@@ -454,7 +455,8 @@ bool isValidName(std::string_view name) {
 
 void writeSavedText(const std::string& path, std::string_view text, const std::string& backupPath) {
   const platform::WriteResult written = platform::writeFileReplacing(path, text, backupPath);
-  if (!written) throw dom::Error(dom::kFailed, written.reason);
+  // The file layer's own words ("the file is read-only"), without a DOM error code: no DOM call failed.
+  if (!written) throw std::runtime_error(written.reason);
 }
 
 }  // namespace xmlsource

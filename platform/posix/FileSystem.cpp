@@ -323,6 +323,15 @@ bool moveFileReplacing(const std::string& from, const std::string& to) {
   return ::rename(source->c_str(), target->c_str()) == 0 || failWithErrno();
 }
 
+bool canReplace(const std::string& path, std::string& why) {
+  if (!admit()) return why = lastError(), false;
+  std::optional<std::string> native = nativePath(path);
+  if (!native) return why = "the path cannot be mapped to a drive of the prefix", false;
+  if (!refusesReplacement(*native)) return true;
+  why = lastError();
+  return false;
+}
+
 bool flushFolderOf(const std::string& path) {
   if (!admit()) return false;
   std::optional<std::string> native = nativePath(path);

@@ -161,6 +161,24 @@ bool linkFile(const std::string& from, const std::string& to) {
   return CreateHardLinkW(win32::toWide(to).c_str(), win32::toWide(from).c_str(), nullptr) != FALSE || failed();
 }
 
+bool canReplace(const std::string& path, std::string& why) {
+  if (!admit()) return why = lastFileError(), false;
+  const DWORD attributes = attributesOf(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return why = "a folder is in the way", false;
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return why = "the file is read-only", false;
+  // A file held open without sharing cannot be opened for deletion, which is what the rename needs.
+  HANDLE handle = CreateFileW(win32::toWide(path).c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    failed();
+    why = lastFileError();
+    return false;
+  }
+  CloseHandle(handle);
+  return true;
+}
+
 // MOVEFILE_WRITE_THROUGH already made the rename durable.
 bool flushFolderOf(const std::string&) { return admit(); }
 
