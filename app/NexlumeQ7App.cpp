@@ -115,7 +115,8 @@ CNexlumeQ7App::StepResult CNexlumeQ7App::writeFile(const std::string& targetPath
 }
 
 CNexlumeQ7App::StepResult CNexlumeQ7App::writeOrMergeDescription(const std::string& targetPath, int resourceId) {
-  switch (ProbeInstalledDescription(targetPath)) {
+  std::string why;
+  switch (ProbeInstalledDescription(targetPath, &why)) {
     case InstalledDescription::Merge: {
       const MergeOutcome outcome = MergeDeviceSeriesFile(targetPath, resourceId);
       if (outcome.succeeded) return {};
@@ -129,7 +130,6 @@ CNexlumeQ7App::StepResult CNexlumeQ7App::writeOrMergeDescription(const std::stri
       break;
   }
   // Writing over a file that could not be examined could lose the user's media.
-  const std::string why = platform::lastFileError();
   verboseLine("kept " + targetPath + " unchanged: the installed description cannot be opened or read");
   return {false, "kept unchanged: the installed description cannot be opened or read" + (why.empty() ? "" : ": " + why)};
 }
@@ -159,12 +159,12 @@ CNexlumeQ7App::StepResult CNexlumeQ7App::previewFile(const std::string& targetPa
 }
 
 CNexlumeQ7App::StepResult CNexlumeQ7App::previewDescription(const std::string& targetPath, int resourceId, int number) {
-  switch (ProbeInstalledDescription(targetPath)) {
+  std::string why;
+  switch (ProbeInstalledDescription(targetPath, &why)) {
     case InstalledDescription::Absent:
     case InstalledDescription::Short:
       return previewFile(targetPath, number);
     case InstalledDescription::Unreadable: {
-      const std::string why = platform::lastFileError();
       dryRunLine(number, targetPath, "would keep it unchanged");
       return {false, "would be kept unchanged: the installed description cannot be opened or read" +
                          (why.empty() ? "" : ": " + why)};
@@ -173,7 +173,6 @@ CNexlumeQ7App::StepResult CNexlumeQ7App::previewDescription(const std::string& t
       break;
   }
   const MergeOutcome outcome = previewMerge(targetPath, resourceId);
-  std::string why;
   if (outcome.kind != MergeOutcome::Kind::Kept && !platform::canReplace(targetPath, why)) {
     dryRunLine(number, targetPath, "would keep it unchanged");
     return {false, "would be kept unchanged: " + why};
@@ -196,12 +195,18 @@ CNexlumeQ7App::StepResult CNexlumeQ7App::previewDescription(const std::string& t
   return {false, "would be kept unchanged: " + outcome.failure};
 }
 
-InstalledDescription ProbeInstalledDescription(const std::string& targetPath) {
+InstalledDescription ProbeInstalledDescription(const std::string& targetPath, std::string* whyUnreadable) {
   std::unique_ptr<platform::File> installed = platform::openFileForReading(targetPath);
-  if (!installed) return platform::pathExists(targetPath) ? InstalledDescription::Unreadable : InstalledDescription::Absent;
+  if (!installed) {
+    if (whyUnreadable != nullptr) *whyUnreadable = platform::lastFileError();
+    return platform::pathExists(targetPath) ? InstalledDescription::Unreadable : InstalledDescription::Absent;
+  }
   std::array<std::uint8_t, kMergeProbeSize> scratch;
   std::optional<std::size_t> read = installed->read(scratch.data(), scratch.size());
-  if (!read) return InstalledDescription::Unreadable;
+  if (!read) {
+    if (whyUnreadable != nullptr) *whyUnreadable = platform::lastFileError();
+    return InstalledDescription::Unreadable;
+  }
   return *read == kMergeProbeSize ? InstalledDescription::Merge : InstalledDescription::Short;
 }  // the file is closed before it is merged or replaced
 

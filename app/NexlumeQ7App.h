@@ -16,8 +16,9 @@ enum class InstalledDescription {
 };
 
 // The write-or-merge decision's probe: opens the file at `targetPath` (read only, no sharing) and
-// reads up to 1024 bytes from its start in one read.
-InstalledDescription ProbeInstalledDescription(const std::string& targetPath);
+// reads up to 1024 bytes from its start in one read. `whyUnreadable`, when given, receives the
+// system's reason when the file could not be opened or read.
+InstalledDescription ProbeInstalledDescription(const std::string& targetPath, std::string* whyUnreadable = nullptr);
 
 // True when the probe says Merge.
 bool InstalledDescriptionIsMerged(const std::string& targetPath);

@@ -307,7 +307,14 @@ bool ICommonIO::saveContent(const std::function<dom::Node(dom::Document& documen
     lastError_.clear();
     return true;
   } catch (...) {
-    lastSaveFailure_ = describeException(std::current_exception());
+    // A failed file write says why in its detail ("the file is read-only"), which is the reason to give.
+    try {
+      throw;
+    } catch (const dom::Error& error) {
+      lastSaveFailure_ = *error.detail() != '\0' ? error.detail() : error.what();
+    } catch (...) {
+      lastSaveFailure_ = describeException(std::current_exception());
+    }
     lastError_ = "cannot save \"" + path_ + "\": " + lastSaveFailure_;
     return false;
   }

@@ -29,10 +29,13 @@ class Error : public std::exception {
   std::int32_t code() const noexcept { return code_; }
   // "DOM error 0x80004003 (invalid pointer)" and the like.
   const char* what() const noexcept override;
+  // The detail alone ("the file is read-only"), or an empty text when there is none.
+  const char* detail() const noexcept { return text_ + detailAt_; }
 
  private:
   std::int32_t code_;
-  char text_[192];
+  char text_[320];
+  std::size_t detailAt_ = 0;  // where the detail starts in text_ (at its terminating zero when none)
 };
 
 // Node types with the DOM's numbers.

@@ -455,8 +455,7 @@ bool isValidName(std::string_view name) {
 
 void writeSavedText(const std::string& path, std::string_view text, const std::string& backupPath) {
   const platform::WriteResult written = platform::writeFileReplacing(path, text, backupPath);
-  // The file layer's own words ("the file is read-only"), without a DOM error code: no DOM call failed.
-  if (!written) throw std::runtime_error(written.reason);
+  if (!written) throw dom::Error(dom::kFailed, written.reason);
 }
 
 }  // namespace xmlsource

@@ -48,8 +48,8 @@ std::string describePosition(std::string_view text, std::size_t offset);
 bool isValidName(std::string_view name);
 
 // Writes a saved document's text to `path` through platform::writeFileReplacing (with `backupPath`,
-// the replaced file stays there). Throws std::runtime_error with the reason on failure; `path` is then
-// as it was.
+// the replaced file stays there). Throws dom::Error with the reason as its detail on failure; `path`
+// is then as it was.
 void writeSavedText(const std::string& path, std::string_view text, const std::string& backupPath = {});
 
 }  // namespace xmlsource

@@ -73,6 +73,37 @@ std::string cannotOpenLine(int number, const std::string& path) {
   return head + path + " error: file cannot opened.\r";
 }
 
+// The numbered progress lines of a run, and for each the unnumbered "nexlume-q7-setup: " lines that
+// follow it (explanations of a failed or kept step); lines before the first numbered line and the
+// closing summary are apart.
+struct RunLines {
+  std::vector<std::string> numbered;
+  std::vector<std::vector<std::string>> after;  // after[i]: the notices after numbered[i]
+  std::vector<std::string> before;               // notices before any numbered line
+  std::string summary;                           // the closing "N of 52 files ..." notice, if any
+};
+
+RunLines splitLines(const std::vector<std::string>& lines) {
+  RunLines split;
+  for (const std::string& line : lines) {
+    if (line.starts_with("[")) {
+      split.numbered.push_back(line);
+      split.after.emplace_back();
+    } else if (line.starts_with("nexlume-q7-setup: ")) {
+      (split.numbered.empty() ? split.before : split.after.back()).push_back(line);
+    }
+  }
+  if (!split.after.empty() && !split.after.back().empty() && split.after.back().back().find(" of 52 files ") != std::string::npos) {
+    split.summary = split.after.back().back();
+    split.after.back().pop_back();
+  }
+  return split;
+}
+
+std::string noticeLine(const std::string& path, const std::string& what) {
+  return "nexlume-q7-setup: " + path + ": " + what + "\r";
+}
+
 // Every planned file is on disk, byte for byte its source under resources/.
 void expectAllInstalled(const HostPrefix& prefix) {
   for (const auto& planned : plannedFiles()) {
@@ -136,14 +167,16 @@ TEST(InstallRun, WithoutAUsableHostNothingIsWrittenAndTheStatusIs3) {
   for (const auto& c : cases) {
     HostPrefix prefix(c.machine, c.user);
     auto before = prefix.snapshot();
-    e2e::RunResult quiet = prefix.run();
-    EXPECT_EQ(quiet.exitStatus, 3) << c.what;
-    EXPECT_TRUE(quiet.lines.empty()) << c.what;  // silent without --verbose
-    e2e::RunResult verbose = prefix.run({"--verbose"});
-    EXPECT_EQ(verbose.exitStatus, 3) << c.what;
-    ASSERT_EQ(verbose.lines.size(), 1u) << c.what;
-    EXPECT_NE(verbose.lines[0].find("host not found"), std::string::npos) << verbose.lines[0];
-    EXPECT_NE(verbose.lines[0].find(c.expectedReason), std::string::npos) << verbose.lines[0];
+    // Explained in one line, with or without --verbose.
+    for (const auto& options : {std::vector<std::string>{}, std::vector<std::string>{"--verbose"}}) {
+      e2e::RunResult result = prefix.run(options);
+      EXPECT_EQ(result.exitStatus, 3) << c.what;
+      const RunLines lines = splitLines(result.lines);
+      ASSERT_EQ(lines.before.size(), 1u) << c.what;
+      EXPECT_TRUE(lines.numbered.empty()) << c.what;
+      EXPECT_NE(lines.before[0].find("nexlume-q7-setup: host not found: "), std::string::npos) << lines.before[0];
+      EXPECT_NE(lines.before[0].find(c.expectedReason), std::string::npos) << lines.before[0];
+    }
     EXPECT_EQ(prefix.snapshot(), before) << c.what;
   }
 }
@@ -166,10 +199,11 @@ TEST(InstallRun, BrokenRegistryFilesEndWithStatus3) {
     } else {
       testfiles::writeFile(prefix.path() + "/system.reg", c.systemReg);
     }
-    e2e::RunResult result = prefix.run({"--verbose"});
+    e2e::RunResult result = prefix.run();
     EXPECT_EQ(result.exitStatus, 3) << c.what;
-    ASSERT_EQ(result.lines.size(), 1u) << c.what;
-    EXPECT_NE(result.lines[0].find("user.reg is missing"), std::string::npos) << result.lines[0];
+    const RunLines lines = splitLines(result.lines);
+    ASSERT_EQ(lines.before.size(), 1u) << c.what;
+    EXPECT_NE(lines.before[0].find("user.reg is missing"), std::string::npos) << lines.before[0];
   }
 }
 
@@ -178,16 +212,22 @@ TEST(InstallRun, AMissingProfilesFolderFailsEveryProfileAndTheRunGoesOn) {
   e2e::RunResult result = prefix.run();
   EXPECT_EQ(result.exitStatus, 1);
   auto planned = plannedFiles();
-  ASSERT_EQ(result.lines.size(), 52u);
+  const RunLines lines = splitLines(result.lines);
+  ASSERT_EQ(lines.numbered.size(), 52u);
   for (std::size_t i = 0; i < planned.size(); ++i) {
     const std::string path = kInstallPathShown + planned[i].relativePath;
     bool profile = i >= 17 && i < 44;
     if (profile) {
-      EXPECT_EQ(result.lines[i], cannotOpenLine(static_cast<int>(i + 1), path));
+      EXPECT_EQ(lines.numbered[i], cannotOpenLine(static_cast<int>(i + 1), path));
+      // The system's own reason, right after the step's line.
+      EXPECT_EQ(lines.after[i], std::vector<std::string>{noticeLine(path, "not installed: cannot create " + path +
+                                                                                ".out: No such file or directory")});
     } else {
-      EXPECT_EQ(result.lines[i], successLine(static_cast<int>(i + 1), path, std::filesystem::file_size(planned[i].sourcePath)));
+      EXPECT_EQ(lines.numbered[i], successLine(static_cast<int>(i + 1), path, std::filesystem::file_size(planned[i].sourcePath)));
+      EXPECT_TRUE(lines.after[i].empty()) << lines.after[i].front();
     }
   }
+  EXPECT_EQ(lines.summary, "nexlume-q7-setup: 27 of 52 files were not installed or merged\r");
   EXPECT_FALSE(testfiles::exists(prefix.host("Profiles")));  // only one level is ever created
 }
 
@@ -208,9 +248,13 @@ TEST(InstallRun, PathsThatLeadNowhereFailStepByStep) {
     e2e::RunResult result = prefix.run();
     EXPECT_EQ(result.exitStatus, 1) << c.what;
     auto planned = plannedFiles();
-    ASSERT_EQ(result.lines.size(), 52u) << c.what;
-    for (std::size_t i = 0; i < planned.size(); ++i)
-      EXPECT_EQ(result.lines[i], cannotOpenLine(static_cast<int>(i + 1), c.shown + planned[i].relativePath)) << c.what;
+    const RunLines lines = splitLines(result.lines);
+    ASSERT_EQ(lines.numbered.size(), 52u) << c.what;
+    for (std::size_t i = 0; i < planned.size(); ++i) {
+      EXPECT_EQ(lines.numbered[i], cannotOpenLine(static_cast<int>(i + 1), c.shown + planned[i].relativePath)) << c.what;
+      EXPECT_EQ(lines.after[i].size(), 1u) << c.what;
+    }
+    EXPECT_EQ(lines.summary, "nexlume-q7-setup: 52 of 52 files were not installed or merged\r") << c.what;
     EXPECT_EQ(prefix.snapshot(), before) << c.what;
   }
 }
@@ -221,8 +265,9 @@ TEST(InstallRun, ADriveLinkThatPointsNowhereFailsStepByStep) {
   std::filesystem::create_symlink("../no-such-drive", prefix.path() + "/dosdevices/c:");
   e2e::RunResult result = prefix.run();
   EXPECT_EQ(result.exitStatus, 1);
-  ASSERT_EQ(result.lines.size(), 52u);
-  for (const std::string& line : result.lines) EXPECT_NE(line.find("error: file cannot opened."), std::string::npos) << line;
+  const RunLines lines = splitLines(result.lines);
+  ASSERT_EQ(lines.numbered.size(), 52u);
+  for (const std::string& line : lines.numbered) EXPECT_NE(line.find("error: file cannot opened."), std::string::npos) << line;
 }
 
 TEST(InstallRun, AnInstalledDescriptionShorterThan1024BytesIsReplaced) {
@@ -250,18 +295,31 @@ TEST(InstallRun, AReadOnlyFileStaysAndTheStatusSaysSo) {
   ASSERT_EQ(::chmod(bitmap.c_str(), 0444), 0);
   e2e::RunResult result = prefix.run();
   EXPECT_EQ(result.exitStatus, 1);
-  ASSERT_EQ(result.lines.size(), 52u);
-  EXPECT_EQ(result.lines[0], cannotOpenLine(1, kInstallPathShown + "Tessaprint\\Device\\Nexlume Q7.bmp"));
+  const RunLines lines = splitLines(result.lines);
+  ASSERT_EQ(lines.numbered.size(), 52u);
+  const std::string path = kInstallPathShown + "Tessaprint\\Device\\Nexlume Q7.bmp";
+  EXPECT_EQ(lines.numbered[0], cannotOpenLine(1, path));
+  EXPECT_EQ(lines.after[0], std::vector<std::string>{noticeLine(path, "not installed: the file is read-only")});
+  EXPECT_EQ(lines.summary, "nexlume-q7-setup: 1 of 52 files were not installed or merged\r");
   EXPECT_EQ(readFile(bitmap), "the user's own picture");
 }
 
 TEST(CommandLine, UsageVersionAndPrefixSources) {
-  EXPECT_EQ(runSetup({"--bogus"}).exitStatus, 2);
-  EXPECT_EQ(runSetup({"--prefix"}).exitStatus, 2);
-  EXPECT_EQ(runSetup({"extra"}).exitStatus, 2);
-  e2e::RunResult help = runSetup({"--help"});
-  EXPECT_EQ(help.exitStatus, 0);
-  EXPECT_NE(help.stdoutText.find("usage: nexlume-q7-setup [--prefix DIR] [--verbose] [--help] [--version]"), std::string::npos);
+  // Usage errors: one line saying what is wrong and where to look, status 2, nothing run.
+  for (const auto& arguments : std::vector<std::vector<std::string>>{
+           {"--bogus"}, {"--prefix"}, {"extra"}, {"--prefix", "--verbose"}, {"--prefix", ""}, {"--prefix=", "--dry-run"}}) {
+    e2e::RunResult usage = runSetup(arguments);
+    EXPECT_EQ(usage.exitStatus, 2) << arguments[0];
+    ASSERT_EQ(usage.lines.size(), 2u) << arguments[0];
+    EXPECT_TRUE(usage.lines[0].starts_with("nexlume-q7-setup: ")) << usage.lines[0];
+    EXPECT_NE(usage.lines[1].find("--help"), std::string::npos) << usage.lines[1];
+  }
+  for (const char* help : {"--help", "-h"}) {
+    e2e::RunResult shown = runSetup({help});
+    EXPECT_EQ(shown.exitStatus, 0);
+    for (const char* mentioned : {"--prefix DIR", "--dry-run", "--verbose", "--version", "Exit status: 0", "4 another run"})
+      EXPECT_NE(shown.stdoutText.find(mentioned), std::string::npos) << mentioned << "\n" << shown.stdoutText;
+  }
   e2e::RunResult version = runSetup({"--version"});
   EXPECT_EQ(version.exitStatus, 0);
   EXPECT_EQ(version.stdoutText.rfind("nexlume-q7-setup ", 0), 0u);
