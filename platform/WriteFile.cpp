@@ -57,6 +57,11 @@ WriteResult writeFileReplacing(const std::string& target, std::string_view bytes
   const std::string scratch = scratchPathFor(target);
   if (WriteResult written = writeScratch(scratch, bytes, true); !written) return written;
   if (!backupPath.empty()) {
+    // A target that cannot be replaced is not backed up: the older backup stays the one generation back.
+    if (std::string why; !canReplace(target, why)) {
+      removeIfPresent(scratch);
+      return WriteResult{WriteFailure::Replace, why};
+    }
     if (WriteResult backup = backUp(target, backupPath); !backup) {
       removeIfPresent(scratch);
       return backup;

@@ -30,7 +30,7 @@ bool failed() {
 // The fault-injection hook; an injected failure reads as an I/O error.
 bool admit() {
   lastErrorCode() = ERROR_SUCCESS;
-  if (admit()) return true;
+  if (admitFileOperation()) return true;
   SetLastError(ERROR_IO_DEVICE);
   return failed();
 }

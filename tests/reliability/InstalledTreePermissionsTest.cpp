@@ -92,6 +92,10 @@ TEST_F(InstalledTree, ReadOnlyDescriptionIsKeptAndTheOthersAreMerged) {
   EXPECT_NE(kept[0].find(name), std::string::npos) << kept[0];
   EXPECT_EQ(linesMentioning(run.errors, "merged C:").size(), 7u) << run.errors;
   expectNothingLost({name});
+  // A file that cannot be replaced is not backed up either (a backup would share its read-only state).
+  EXPECT_FALSE(fs::exists(device / (name + ".bak")));
+  EXPECT_TRUE(runInstaller(kSetupExe, prefix).errors.find(name + ": kept unchanged: the file is read-only") != std::string::npos);
+  EXPECT_FALSE(fs::exists(device / (name + ".bak")));
   // The run after the file is writable again finishes the merge.
   fs::permissions(device / name, fs::perms::owner_write, fs::perm_options::add);
   const RunResult next = runInstaller(kSetupExe, prefix);
