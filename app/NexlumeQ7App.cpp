@@ -11,6 +11,7 @@
 #include "app/Verbose.h"
 #include "platform/FileSystem.h"
 #include "platform/Progress.h"
+#include "platform/Registry.h"
 #include "platform/Resources.h"
 #include "platform/RunLock.h"
 
@@ -27,12 +28,11 @@ constexpr std::size_t kMergeProbeSize = 1024;
 BOOL CNexlumeQ7App::InitInstance() {
   try {
     HostUserSettings userSettings;
-    if (!userSettings.Read(&hostLookupFailure_)) {
-      outcome_ = RunOutcome::HostNotFound;
-      return TRUE;
-    }
     HostInstallation installation;
-    if (!installation.Read(&hostLookupFailure_)) {
+    if (!userSettings.Read(&hostLookupFailure_) || !installation.Read(&hostLookupFailure_)) {
+      // The lookup's reason, and why the registry files themselves could not be read, if they could not.
+      if (const std::string note = platform::registryLoadNote(); !note.empty()) hostLookupFailure_ += " (" + note + ")";
+      noticeLine("host not found: " + hostLookupFailure_);
       outcome_ = RunOutcome::HostNotFound;
       return TRUE;
     }
@@ -47,6 +47,7 @@ BOOL CNexlumeQ7App::InitInstance() {
     if (!dryRun_) {
       lock = platform::acquireHostRunLock(runLockWait_, runLockFailure_);
       if (!lock) {
+        noticeLine("nothing was written: " + runLockFailure_);
         outcome_ = RunOutcome::HostBusy;
         return TRUE;
       }

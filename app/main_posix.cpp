@@ -101,19 +101,5 @@ int main(int argc, char** argv) {
     app.setRunLockWait(std::chrono::milliseconds(std::atol(wait)));
   app.InitInstance();
 
-  switch (app.outcome()) {
-    case CNexlumeQ7App::RunOutcome::HostNotFound: {
-      // The lookup's reason, and why the registry files themselves could not be read, if they could not.
-      std::string line = "host not found: " + app.hostLookupFailure();
-      if (std::string note = platform::registryLoadNote(); !note.empty()) line += " (" + note + ")";
-      noticeLine(line);
-      break;
-    }
-    case CNexlumeQ7App::RunOutcome::HostBusy:
-      noticeLine("nothing was written: " + app.runLockFailure());
-      break;
-    default:
-      break;
-  }
   return app::exitStatusOf(app.outcome());
 }

@@ -389,6 +389,22 @@ void removeWhitespaceText(IXMLDOMDocument2* document) {
   }
 }
 
+// A document type declaration (one that only names the root: the input checks decline any other) is
+// no node of the tree the framework reads, as on the pugixml backend.
+void removeDocumentType(IXMLDOMDocument2* document) {
+  ComRef<IXMLDOMNode> child;
+  check(document->get_firstChild(child.out()));
+  while (child) {
+    ComRef<IXMLDOMNode> next;
+    check(child->get_nextSibling(next.out()));
+    if (typeOf(child.get()) == NODE_DOCUMENT_TYPE) {
+      ComRef<IXMLDOMNode> removed;
+      check(document->removeChild(child.get(), removed.out()));
+    }
+    child = std::move(next);
+  }
+}
+
 // ---- Availability of the component -------------------------------------------------------------------
 
 // Keeps one library loaded from the moment it was loaded until the program ends.
@@ -696,14 +712,15 @@ namespace {
 
 // Whether a load that did not succeed is the parser's own verdict that the document breaks the XML
 // syntax: the component answers S_FALSE for a document it read and refused, and its parse error then
-// carries a code of the parser's (0xC00CExxx). A failure of the system (out of memory, no access, no
-// such file) is no verdict on the content.
+// carries a code of the parser's (0xC00CExxx; Wine's component says E_FAIL for every syntax error).
+// A failure of the system (out of memory, no access, no such file) is no verdict on the content.
 bool isSyntaxVerdict(IXMLDOMDocument2* document, HRESULT result) {
   if (result != S_FALSE) return false;
   ComRef<IXMLDOMParseError> error;
   long code = 0;
   if (FAILED(document->get_parseError(error.out())) || !error || FAILED(error->get_errorCode(&code))) return false;
-  return (static_cast<unsigned long>(code) & 0xFFFFF000UL) == 0xC00CE000UL;
+  const auto unsignedCode = static_cast<unsigned long>(code);
+  return (unsignedCode & 0xFFFFF000UL) == 0xC00CE000UL || unsignedCode == static_cast<unsigned long>(E_FAIL);
 }
 
 // The parser's verdict on a document that the input checks refused: it alone may call a document
@@ -776,6 +793,7 @@ bool loadInto(std::shared_ptr<Document::Impl>& impl_, std::optional<std::vector<
       return false;
     }
     removeWhitespaceText(loading.get());
+    removeDocumentType(loading.get());
     impl.document = std::move(loading);
     return true;
   } catch (const Error& error) {

@@ -4,7 +4,8 @@
 # In a fresh Wine prefix (a temporary folder; a copy of $NEXLUME_WINE_TEMPLATE when that names an
 # already booted prefix, else booted here) the host is registered with `wine reg add ... /reg:32`,
 # as its 32-bit installer would have done. NexlumeQ7Setup.exe then runs twice (a fresh install, then
-# merges), and its progress lines are read from Wine's debugger channel (WINEDEBUG=+debugstr).
+# merges), and its progress lines are read from Wine's debugger channel (OutputDebugStringW, which
+# Wine traces as OutputDebugStringA on its seh channel: WINEDEBUG=warn+seh).
 # The POSIX build (NATIVE_BUILD_DIR/app/nexlume-q7-setup) runs the same way on a copy of the same
 # prefix: both must print the same lines, leave identical plain files and descriptions that are
 # equal as documents (dsrtool dump of both gives the same record).
@@ -59,12 +60,17 @@ debug_lines() {
     print $text;' "$1"
 }
 
-# Runs the Windows installer; its lines go to $1, its exit status to $1.status.
+# Runs the Windows installer with the options after $1; its lines go to $1, its exit status to $1.status.
 run_windows() {
-  WINEDEBUG=-all,+debugstr wine "$setup_exe" >/dev/null 2>"$1.debug" </dev/null
-  echo $? >"$1.status"
-  debug_lines "$1.debug" >"$1"
+  local out=$1
+  shift
+  WINEDEBUG=-all,warn+seh wine "$setup_exe" "$@" >/dev/null 2>"$out.debug" </dev/null
+  echo $? >"$out.status"
+  debug_lines "$out.debug" >"$out"
 }
+
+# Every file below $1 with its checksum, to see that a run wrote nothing.
+tree_sums() { (cd "$1" && find . -type f -print0 | sort -z | xargs -0 -r md5sum); }
 
 # Runs the POSIX build on the prefix $1; lines to $2, exit status to $2.status.
 run_posix() {
@@ -175,6 +181,28 @@ for round in 1 2; do
   fi
   check "run $round: the same installed tree as the POSIX build" trees_agree "$windows_folder" "$posix_folder"
 done
+
+echo "=== the log, the dry run and a usage error"
+log_dir="$WINEPREFIX/drive_c/nexlume-logs"
+mkdir -p "$log_dir"
+run_windows "$work/logged" '/LOG=C:\nexlume-logs\run.log'
+check "/LOG: exit status 0" status_is "$work/logged" 0
+check "/LOG: the log holds the lines of the debugger channel, each with one CR LF" cmp -s "$log_dir/run.log" "$work/logged"
+check "/LOG: 52 numbered lines in the log" numbered_successes "$log_dir/run.log" .dsr.tmp
+tree_sums "$windows_folder" >"$work/before-dry"
+run_windows "$work/dry" /DRYRUN '/LOG:C:\nexlume-logs\dry.log'
+check "/DRYRUN: exit status 0" status_is "$work/dry" 0
+check "/DRYRUN: 52 numbered lines, each saying what would be done" \
+  bash -c "[[ \$(grep -c '^\[[0-9][0-9]\] C:.*: would ' '$work/dry') == 52 ]]"
+rm -f "$log_dir/dry.log"
+tree_sums "$windows_folder" >"$work/after-dry"
+check "/DRYRUN: nothing written" cmp -s "$work/before-dry" "$work/after-dry"
+run_windows "$work/bogus" /BOGUS '/LOG=C:\nexlume-logs\bogus.log'
+check "an unknown option: exit status 2" status_is "$work/bogus" 2
+check "an unknown option: the log says so" grep -q 'nexlume-q7-setup: .*/BOGUS.*nothing was written' "$log_dir/bogus.log"
+rm -f "$log_dir/bogus.log"
+tree_sums "$windows_folder" >"$work/after-bogus"
+check "an unknown option: nothing written" cmp -s "$work/before-dry" "$work/after-bogus"
 
 echo "$passed passed, $failed failed"
 [[ $failed -eq 0 ]]
