@@ -143,7 +143,8 @@ fi
 echo "=== no host registered"
 run_windows "$work/unregistered"
 check "exit status 3 without a registered host" status_is "$work/unregistered" 3
-check "no progress line without a registered host" line_count_is "$work/unregistered" 0
+check "one line explains the missing host" line_count_is "$work/unregistered" 1
+check "the line names what was looked for" grep -q '^nexlume-q7-setup: host not found: ' "$work/unregistered"
 
 echo "=== host registration (32-bit view)"
 wine reg add "$host_key" /v Version /t REG_SZ /d 8.2.1 /f /reg:32 >/dev/null 2>&1
