@@ -389,22 +389,6 @@ void removeWhitespaceText(IXMLDOMDocument2* document) {
   }
 }
 
-// A document type declaration (one that only names the root: the input checks decline any other) is
-// no node of the tree the framework reads, as on the pugixml backend.
-void removeDocumentType(IXMLDOMDocument2* document) {
-  ComRef<IXMLDOMNode> child;
-  check(document->get_firstChild(child.out()));
-  while (child) {
-    ComRef<IXMLDOMNode> next;
-    check(child->get_nextSibling(next.out()));
-    if (typeOf(child.get()) == NODE_DOCUMENT_TYPE) {
-      ComRef<IXMLDOMNode> removed;
-      check(document->removeChild(child.get(), removed.out()));
-    }
-    child = std::move(next);
-  }
-}
-
 // ---- Availability of the component -------------------------------------------------------------------
 
 // Keeps one library loaded from the moment it was loaded until the program ends.
@@ -768,8 +752,9 @@ bool loadInto(std::shared_ptr<Document::Impl>& impl_, std::optional<std::vector<
       return false;
     }
     const std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
+    xmlsource::TextSpan doctype;
     if (!xmlsource::surelyPassesMarkupCheck(text)) {
-      switch (xmlsource::checkMarkup(text, impl.loadError)) {
+      switch (xmlsource::checkMarkup(text, impl.loadError, &doctype)) {
         case xmlsource::MarkupCheck::Passed:
           break;
         case xmlsource::MarkupCheck::Refused:
@@ -778,6 +763,21 @@ bool loadInto(std::shared_ptr<Document::Impl>& impl_, std::optional<std::vector<
         case xmlsource::MarkupCheck::Declined:
           return false;
       }
+    }
+    if (doctype.length > 0) {
+      // A document type declaration that only names the root is no node of the tree the framework
+      // reads (as on the pugixml backend), and Wine's component cannot walk past one: the component
+      // reads the checked UTF-8 text with the declaration blanked out, and with the XML declaration
+      // blanked too, since the text may no longer be in the encoding that one names. Blanks keep
+      // every place where it was, for messages.
+      std::fill_n(bytes->begin() + static_cast<std::ptrdiff_t>(doctype.at), doctype.length, ' ');
+      if (text.starts_with("<?xml")) {
+        const std::size_t end = text.find("?>");
+        std::fill_n(bytes->begin(), end + 2, ' ');
+      }
+      original = std::move(*bytes);
+      from.bytes = &original;
+      from.inMemory = true;
     }
     bytes.reset();
 
@@ -793,7 +793,6 @@ bool loadInto(std::shared_ptr<Document::Impl>& impl_, std::optional<std::vector<
       return false;
     }
     removeWhitespaceText(loading.get());
-    removeDocumentType(loading.get());
     impl.document = std::move(loading);
     return true;
   } catch (const Error& error) {

@@ -293,7 +293,7 @@ std::size_t bareDoctypeLength(std::string_view text, std::size_t at) {
 
 }  // namespace
 
-MarkupCheck checkMarkup(std::string_view text, std::string& error) {
+MarkupCheck checkMarkup(std::string_view text, std::string& error, TextSpan* bareDoctype) {
   auto fail = [&](std::size_t at, const char* what) {
     error = describePosition(text, at) + ": " + what;
     return MarkupCheck::Refused;
@@ -335,6 +335,7 @@ MarkupCheck checkMarkup(std::string_view text, std::string& error) {
           }
           if (depth > 0 || rootElements > 0 || doctypeSeen) return fail(i, "a document type declaration out of place");
           doctypeSeen = true;
+          if (bareDoctype != nullptr) *bareDoctype = TextSpan{i, bare};
           i += bare;
         } else {
           i += 2;  // pugixml refuses what else may follow "<!"

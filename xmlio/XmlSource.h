@@ -32,8 +32,13 @@ enum class MarkupCheck {
 // a predefined entity or a character, a document type declaration out of place. A document type
 // declaration that only names the root (<!DOCTYPE DeviceSeries>) passes; one with an internal subset
 // or an external identifier is declined, so that no entity is ever expanded and nothing external is
-// ever fetched. `error` says what was found first.
-MarkupCheck checkMarkup(std::string_view text, std::string& error);
+// ever fetched. `error` says what was found first; `bareDoctype`, when given, receives the place of a
+// passed document type declaration (its length 0 when there is none).
+struct TextSpan {
+  std::size_t at = 0;
+  std::size_t length = 0;
+};
+MarkupCheck checkMarkup(std::string_view text, std::string& error, TextSpan* bareDoctype = nullptr);
 
 // A quick test for the common document: true when it surely passes checkMarkup, judged from its
 // '&' and '=' characters and the text before and after the root element; false when checkMarkup
