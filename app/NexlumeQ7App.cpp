@@ -10,6 +10,7 @@
 #include "app/UpdateMerge.h"
 #include "app/Verbose.h"
 #include "platform/FileSystem.h"
+#include "xmlio/Dom.h"
 #include "platform/Progress.h"
 #include "platform/Registry.h"
 #include "platform/Resources.h"
@@ -39,7 +40,8 @@ BOOL CNexlumeQ7App::InitInstance() {
     if (verboseOutput()) {
       const std::optional<std::string> native = platform::nativePath(installation.InstallPath);
       verboseLine("host found: InstallPath " + installation.InstallPath + " (" +
-                  (native ? "the folder " + *native : std::string("not mapped to a folder")) + ")");
+                  (native ? "the folder " + *native : std::string("not mapped to a folder")) + "); XML DOM: " +
+                  dom::domComponentName());
     }
     // Two runs on one host would meet at the same scratch files: the second waits for the first. A
     // dry run writes nothing, so it neither needs the lock nor waits for it.

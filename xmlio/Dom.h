@@ -171,6 +171,8 @@ int comInitializationCount();
 
 // Whether the DOM component is installed (MSXML 4.0 on Windows; always true with pugixml).
 bool IsMsxmlAvailable();
+// The DOM component in use: "pugixml", "MSXML 4.0" or "MSXML 6.0" ("none" when there is none).
+const char* domComponentName();
 
 // Tests only: while set, IsMsxmlAvailable answers false, as on a machine without the DOM component.
 void setDomMissingForTesting(bool missing);

@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <cwctype>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -51,8 +52,24 @@ constexpr IID kIidDomElement = {0x2933BF86, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0
 constexpr IID kIidSaxXmlReader = {0xA4F96ED0, 0xF829, 0x476E, {0x81, 0xC0, 0xCD, 0xC7, 0xBD, 0x2A, 0x08, 0x02}};
 constexpr IID kIidSaxErrorHandler = {0xA60511C4, 0xCCF5, 0x479E, {0x98, 0xA3, 0xDC, 0x8D, 0xC5, 0x45, 0xB7, 0xD0}};
 
-constexpr wchar_t kDocumentProgId[] = L"Msxml2.DOMDocument.4.0";
-constexpr wchar_t kSaxReaderProgId[] = L"Msxml2.SAXXMLReader.4.0";
+// The component's versions, in the order they are looked for: 4.0, else 6.0 (a current Windows has
+// 6.0 and no longer 4.0).
+struct ComponentVersion {
+  const char* name;
+  const char* classKey;  // the DOM class's registration below HKEY_CLASSES_ROOT
+  const wchar_t* documentProgId;
+  const wchar_t* saxReaderProgId;
+};
+constexpr ComponentVersion kMsxml4 = {"MSXML 4.0", "CLSID\\{88d969c0-f192-11d4-a65f-0040963251e5}\\InProcServer32",
+                                      L"Msxml2.DOMDocument.4.0", L"Msxml2.SAXXMLReader.4.0"};
+constexpr ComponentVersion kMsxml6 = {"MSXML 6.0", "CLSID\\{88d96a05-f192-11d4-a65f-0040963251e5}\\InprocServer32",
+                                      L"Msxml2.DOMDocument.6.0", L"Msxml2.SAXXMLReader.6.0"};
+
+// The version the availability check found; 4.0 until it has found one.
+const ComponentVersion*& foundVersion() {
+  static const ComponentVersion* version = &kMsxml4;
+  return version;
+}
 constexpr DWORD kEveryServerContext = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER;
 
 // Raises the DOM error of a failing call; S_FALSE ("nothing there") is not a failure.
@@ -228,9 +245,20 @@ void appendTextDescendants(IXMLDOMNode* node, std::string& out) {
 
 ComRef<IXMLDOMDocument2> createDomDocument() {
   CLSID classId{};
-  check(CLSIDFromProgID(kDocumentProgId, &classId));
+  check(CLSIDFromProgID(foundVersion()->documentProgId, &classId));
   ComRef<IXMLDOMDocument2> document;
   check(CoCreateInstance(classId, nullptr, kEveryServerContext, kIidDomDocument2, reinterpret_cast<void**>(document.out())));
+  // What the framework relies on, set alike on both versions where their defaults differ: nothing
+  // external is resolved, nothing validated, a document type declaration allowed (6.0 refuses one by
+  // default; the input checks let through only one that declares nothing). Best effort: a property a
+  // version does not know is its default already.
+  document->put_resolveExternals(VARIANT_FALSE);
+  document->put_validateOnParse(VARIANT_FALSE);
+  Variant no;
+  no.get().vt = VT_BOOL;
+  no.get().boolVal = VARIANT_FALSE;
+  document->setProperty(Bstr(L"ProhibitDTD").get(), no.get());
+  document->setProperty(Bstr(L"NewParser").get(), no.get());
   return document;
 }
 
@@ -665,7 +693,7 @@ struct LoadSource {
 std::string describeParseError(const LoadSource& from) {
   try {
     CLSID classId{};
-    check(CLSIDFromProgID(kSaxReaderProgId, &classId));
+    check(CLSIDFromProgID(foundVersion()->saxReaderProgId, &classId));
     ComRef<ISAXXMLReader> reader;
     check(CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, kIidSaxXmlReader, reinterpret_cast<void**>(reader.out())));
     FirstParseError firstError;
@@ -927,13 +955,25 @@ bool IsMsxmlAvailable() {
   static LibraryHolder parserLibrary;
   if (domMissingForTesting()) return false;
   if (found) return true;
-  const std::wstring domServer = registeredServer("CLSID\\{88d969c0-f192-11d4-a65f-0040963251e5}\\InProcServer32");
-  if (domServer.empty() || !domLibrary.load(domServer)) return false;
-  // The second library is kept loaded when it is registered; whether it is makes no difference.
-  const std::wstring parserServer = registeredServer("CLSID\\{32B533BB-EDAE-11d0-BD5A-00AA00B92AF1}\\InprocServer32");
-  if (!parserServer.empty()) parserLibrary.load(parserServer);
+  // MSXML 4.0 first, checked as it always was; a test may make only this check fail.
+  const char* skip4 = std::getenv("NEXLUME_TEST_WITHOUT_MSXML4");
+  const std::wstring domServer = skip4 != nullptr && *skip4 != '\0' ? std::wstring() : registeredServer(kMsxml4.classKey);
+  if (!domServer.empty() && domLibrary.load(domServer)) {
+    // The second library is kept loaded when it is registered; whether it is makes no difference.
+    const std::wstring parserServer = registeredServer("CLSID\\{32B533BB-EDAE-11d0-BD5A-00AA00B92AF1}\\InprocServer32");
+    if (!parserServer.empty()) parserLibrary.load(parserServer);
+    foundVersion() = &kMsxml4;
+    found = true;
+    return true;
+  }
+  // Else MSXML 6.0 the same way: its own class registration and library.
+  const std::wstring server6 = registeredServer(kMsxml6.classKey);
+  if (server6.empty() || !domLibrary.load(server6)) return false;
+  foundVersion() = &kMsxml6;
   found = true;
   return true;
 }
+
+const char* domComponentName() { return IsMsxmlAvailable() ? foundVersion()->name : "none"; }
 
 }  // namespace dom

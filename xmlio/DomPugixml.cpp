@@ -833,4 +833,6 @@ bool IsMsxmlAvailable() {
   return found;
 }
 
+const char* domComponentName() { return "pugixml"; }
+
 }  // namespace dom

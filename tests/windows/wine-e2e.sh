@@ -205,5 +205,23 @@ rm -f "$log_dir/bogus.log"
 tree_sums "$windows_folder" >"$work/after-bogus"
 check "an unknown option: nothing written" cmp -s "$work/before-dry" "$work/after-bogus"
 
+echo "=== MSXML 4.0 unregistered: the update run merges on MSXML 6.0"
+# A medium of the user's own in one description of both trees: a copy of the first medium with
+# another English name, appended to the media list.
+plant_user_medium() {
+  perl -0pi -e 's{(<aMediaInfoList>.*?)(<MediaInfo>.*?</MediaInfo>)}{my ($head, $medium) = ($1, $2); (my $mine = $medium) =~ s{<English>[^<]*</English>}{<English>Medium of the user</English>}; "$head$medium\x00$mine"}se; s{\x00(<MediaInfo>.*?</MediaInfo>)(.*?)(\s*</aMediaInfoList>)}{$2$1$3}s' "$1"
+}
+plant_user_medium "$windows_folder/Tessaprint/Device/Nexlume Q7 D4.dsr"
+plant_user_medium "$posix_folder/Tessaprint/Device/Nexlume Q7 D4.dsr"
+check "the planted medium reads" bash -c "'$dsrtool' dump '$windows_folder/Tessaprint/Device/Nexlume Q7 D4.dsr' | grep -q 'Medium of the user'"
+wine reg delete 'HKLM\Software\Classes\CLSID\{88d969c0-f192-11d4-a65f-0040963251e5}' /f >/dev/null 2>&1
+wineserver -w
+run_windows "$work/msxml6"
+run_posix "$work/posix-prefix" "$work/posix-msxml6"
+check "MSXML 6.0: exit status 0" status_is "$work/msxml6" 0
+check "MSXML 6.0: the same lines as the POSIX build" cmp -s "$work/msxml6" "$work/posix-msxml6"
+check "MSXML 6.0: the user's medium is merged" bash -c "'$dsrtool' dump '$windows_folder/Tessaprint/Device/Nexlume Q7 D4.dsr' | grep -q 'Medium of the user'"
+check "MSXML 6.0: the same installed tree as the POSIX build" trees_agree "$windows_folder" "$posix_folder"
+
 echo "$passed passed, $failed failed"
 [[ $failed -eq 0 ]]
