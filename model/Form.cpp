@@ -48,7 +48,10 @@ void Stamp::visit(FieldVisitor& out, std::string_view name, const TimeStamp& v) 
 
 void Command::read(const dom::Node& e, Names, std::string& v) {
   v = decodeEscapedString(readStringValue(e));
-  if (const std::size_t end = v.find('\0'); end != std::string::npos) v.resize(end);
+  if (const std::size_t end = v.find('\0'); end != std::string::npos) {
+    noteRepair("the command " + e.name() + " decoded short: cut at its \\x00 after " + std::to_string(end) + " bytes");
+    v.resize(end);
+  }
 }
 
 void IntParsedAsFloat::read(const dom::Node& e, Names, std::int32_t& v) {

@@ -295,10 +295,11 @@ struct Language {
     return writeLanguageText(where, n.name, v);
   }
   static void read(const dom::Node& e, Names, LanguageText& v) { readLanguageText(e, v); }
+  // An object keyed by the slot names, so that a slot is found by its language.
   static void visit(FieldVisitor& out, std::string_view name, const LanguageText& v) {
-    out.beginArray(name);
-    for (const std::string& slot : v) out.text({}, slot);
-    out.endArray();
+    out.beginObject(name);
+    for (int slot = 0; slot < kLanguageCount; ++slot) out.text(languageName(slot), v[static_cast<std::size_t>(slot)]);
+    out.endObject();
   }
 };
 

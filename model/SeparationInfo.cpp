@@ -93,6 +93,9 @@ void decodeOutputTable(std::string_view text, OutputTable& table) {
   if (CBase64().Decode(text.data(), text.size(), bytes) != 0) {
     throw form::ReadError("not a Base64 text");
   }
+  if (bytes.size() < 2 * kOutputTableSamples)
+    noteRepair("an output table of " + std::to_string(bytes.size() / 2) + " samples padded with zeros to " +
+               std::to_string(kOutputTableSamples));
   std::array<double, kOutputTableSamples> samples{};
   for (std::size_t i = 0; i < kOutputTableSamples && 2 * i + 1 < bytes.size(); ++i) {
     samples[i] = static_cast<double>((bytes[2 * i] << 8) | bytes[2 * i + 1]);

@@ -122,6 +122,9 @@ class ICommonIO {
     documentVersionText_ = other.documentVersionText_;
     versionTaken_ = true;
   }
+  // The four numbers of the last root's strVersion as read (the packed documentVersion cannot hold
+  // components of 100 or more).
+  const std::string& documentVersionText() const { return documentVersionText_; }
   // A save that replaces a file leaves the replaced file at `backupPath`, byte for byte.
   void keepReplacedFileAs(std::string backupPath) { backupPath_ = std::move(backupPath); }
 

@@ -75,6 +75,21 @@ const std::string& languageName(int slot) {
   return names[static_cast<std::size_t>(slot)];
 }
 
+// ---- Repairs -----------------------------------------------------------------------------------------
+
+namespace {
+std::vector<std::string>*& repairNotes() {
+  thread_local std::vector<std::string>* notes = nullptr;
+  return notes;
+}
+}  // namespace
+
+void setRepairNotes(std::vector<std::string>* notes) { repairNotes() = notes; }
+
+void noteRepair(std::string_view what) {
+  if (repairNotes() != nullptr) repairNotes()->emplace_back(what);
+}
+
 // ---- Text rules ------------------------------------------------------------------------------------
 
 std::int32_t parseInt(std::string_view text) {
@@ -88,6 +103,8 @@ std::int32_t parseInt(std::string_view text) {
     magnitude = magnitude * 10 + (text[i] - '0');
     if (magnitude > kLimit) magnitude = kLimit + 1;  // saturated; further digits change nothing
   }
+  if (magnitude >= kLimit && !(negative && magnitude == kLimit))
+    noteRepair("the integer \"" + std::string(text.substr(0, 40)) + "\" saturated to " + (negative ? "-2147483648" : "2147483647"));
   if (negative) return magnitude >= kLimit ? std::numeric_limits<std::int32_t>::min()
                                            : static_cast<std::int32_t>(-magnitude);
   return magnitude >= kLimit ? std::numeric_limits<std::int32_t>::max() : static_cast<std::int32_t>(magnitude);

@@ -36,6 +36,14 @@ struct TimeStamp {
 // The element name of a language slot (0 to 12), from the string table (ids 1-10, 14-16), loaded once.
 const std::string& languageName(int slot);
 
+// ---- Repairs -----------------------------------------------------------------------------------------
+
+// Values the readers repaired or cut while reading (an integer that saturated, a table padded, a
+// command cut short), noted for a tool that asks (dsrtool check). Until a tool sets a list for its
+// thread, noting costs one test, and only where a value is repaired.
+void setRepairNotes(std::vector<std::string>* notes);
+void noteRepair(std::string_view what);
+
 // ---- Text rules ------------------------------------------------------------------------------------
 
 // atoi: leading white space, optional sign, decimal digits up to the first other character; 0 when

@@ -1,133 +1,197 @@
 #include "DsrTool.h"
 
-#include <filesystem>
+#include <CLI/CLI.hpp>
+#include <algorithm>
 #include <ostream>
+#include <regex>
 #include <string_view>
 
 #include "JsonDump.h"
 #include "app/DeviceSeriesMerge.h"
 #include "model/DeviceSeriesIO.h"
+#include "xmlio/Encodings.h"
 
 namespace {
 
-struct Subcommand {
-  std::string_view name;
-  std::string_view operands;  // for the usage text
-  std::size_t operandCount;
-  int (*run)(const std::vector<std::string>& operands, std::ostream& out, std::ostream& err);
-};
+// "line L, column C: message" in a framework message becomes "FILE:L:C: message", the form editors
+// and build tools jump to; other messages are "FILE: message".
+std::string located(const std::string& file, const std::string& message) {
+  static const std::regex place("(?:^|: )line ([0-9]+), column ([0-9]+): (.*)$");
+  std::smatch match;
+  if (std::regex_search(message, match, place)) return file + ":" + match[1].str() + ":" + match[2].str() + ": " + match[3].str();
+  return file + ": " + message;
+}
 
 // Loads `path` as the update merge does; false with the reason on err.
 bool load(DeviceSeriesIO2& io, DeviceSeries& series, std::ostream& err) {
   if (io.LoadDocumentWithFallback(series)) return true;
-  err << "dsrtool: " << io.path() << ": " << (io.lastError().empty() ? "does not load" : io.lastError()) << "\n";
+  err << "dsrtool: " << located(io.path(), io.lastError().empty() ? "does not load" : io.lastError()) << "\n";
   return false;
 }
 
-int check(const std::vector<std::string>& operands, std::ostream& out, std::ostream& err) {
-  DeviceSeriesIO2 io(operands[0]);
+int check(const std::vector<std::string>& files, std::ostream& out, std::ostream& err) {
+  int status = kExitOk;
+  for (const std::string& file : files) {
+    DeviceSeriesIO2 io(file);
+    DeviceSeries series;
+    std::vector<std::string> repairs;
+    setRepairNotes(&repairs);
+    const bool loaded = load(io, series, err);
+    setRepairNotes(nullptr);
+    if (!loaded) {
+      status = kExitUnreadable;
+      continue;
+    }
+    out << io.path() << ": DeviceSeries " << io.documentVersionText() << ", " << series.aModelInfoList.size()
+        << " models, " << series.aInkInfoList.size() << " inks, " << series.aInkConfigInfoList.size()
+        << " ink configurations, " << series.aResolutionInfoList.size() << " resolutions, " << series.aModeInfoList.size()
+        << " modes, " << series.aSeparationInfoList.size() << " separations, " << series.aVControlPointList.size()
+        << " control points, " << series.aPatternInfoList.size() << " patterns, " << series.aMediaInfoList.size()
+        << " media, " << series.aPrintChartFileInfoSetList.size() << " print-chart sets, "
+        << series.aInkVolumeInfoList.size() << " ink-volume tables\n";
+    // What the readers repaired or cut: the file loads, but not every value is as written.
+    constexpr std::size_t kShown = 10;
+    for (std::size_t i = 0; i < std::min(repairs.size(), kShown); ++i) out << file << ": warning: " << repairs[i] << "\n";
+    if (repairs.size() > kShown) out << file << ": warning: and " << repairs.size() - kShown << " more values repaired\n";
+  }
+  return status;
+}
+
+int dump(const std::string& file, std::ostream& out, std::ostream& err) {
+  DeviceSeriesIO2 io(file);
   DeviceSeries series;
   if (!load(io, series, err)) return kExitUnreadable;
-  out << io.path() << ": DeviceSeries " << FormatVersion::unpack(io.documentVersion).text() << ", "
-      << series.aModelInfoList.size() << " models, " << series.aInkInfoList.size() << " inks, "
-      << series.aInkConfigInfoList.size() << " ink configurations, " << series.aResolutionInfoList.size()
-      << " resolutions, " << series.aModeInfoList.size() << " modes, " << series.aSeparationInfoList.size()
-      << " separations, " << series.aVControlPointList.size() << " control points, "
-      << series.aPatternInfoList.size() << " patterns, " << series.aMediaInfoList.size() << " media, "
-      << series.aPrintChartFileInfoSetList.size() << " print-chart sets, " << series.aInkVolumeInfoList.size()
-      << " ink-volume tables\n";
+  out << dumpDeviceSeriesJson(series, io.documentVersionText());
   return kExitOk;
 }
 
-int dump(const std::vector<std::string>& operands, std::ostream& out, std::ostream& err) {
-  DeviceSeriesIO2 io(operands[0]);
-  DeviceSeries series;
-  if (!load(io, series, err)) return kExitUnreadable;
-  out << dumpDeviceSeriesJson(series);
-  return kExitOk;
-}
-
-// Saves `series` beside `target` first and renames, so that `target` is either untouched or complete;
-// the file takes the version `versionOf` read rather than that of a file already at `target`.
+// Saves `series` to `target` with the version `versionOf` read (not that of a file already there),
+// through a scratch file renamed over `target`, so that `target` is either untouched or complete.
 int saveReplacing(DeviceSeries& series, const ICommonIO& versionOf, const std::string& target, std::ostream& err) {
-  const std::string temporary = target + ".dsrtool-tmp";
-  std::error_code ignored;
-  std::filesystem::remove(temporary, ignored);
-  DeviceSeriesIO2 out(temporary);
+  DeviceSeriesIO2 out(target);
   out.takeDocumentVersion(versionOf);
-  if (!out.SaveDocument(series)) {
-    err << "dsrtool: " << target << ": " << out.lastError() << "\n";
-    std::filesystem::remove(temporary, ignored);
-    return kExitUnreadable;
-  }
-  std::error_code renameError;
-  std::filesystem::rename(temporary, target, renameError);
-  if (renameError) {
-    err << "dsrtool: " << target << ": cannot replace the file: " << renameError.message() << "\n";
-    std::filesystem::remove(temporary, ignored);
-    return kExitUnreadable;
-  }
-  return kExitOk;
+  if (out.SaveDocument(series)) return kExitOk;
+  err << "dsrtool: " << target << ": " << out.lastSaveFailure() << "\n";
+  return kExitUnreadable;
 }
 
-int resave(const std::vector<std::string>& operands, std::ostream&, std::ostream& err) {
-  DeviceSeriesIO2 in(operands[0]);
+int resave(const std::string& in, const std::string& target, std::ostream&, std::ostream& err) {
+  DeviceSeriesIO2 io(in);
   DeviceSeries series;
-  if (!load(in, series, err)) return kExitUnreadable;
-  return saveReplacing(series, in, operands[1], err);
+  if (!load(io, series, err)) return kExitUnreadable;
+  return saveReplacing(series, io, target, err);
 }
 
 // The installer's update merge of INSTALLED into NEW, saved to OUT with NEW's version.
-int merge(const std::vector<std::string>& operands, std::ostream& out, std::ostream& err) {
-  DeviceSeriesIO2 installedIO(operands[0]), newIO(operands[1]);
+int merge(const std::string& installedFile, const std::string& newFile, const std::string& target, std::ostream& out,
+          std::ostream& err) {
+  DeviceSeriesIO2 installedIO(installedFile), newIO(newFile);
   DeviceSeries installed, fresh;
   if (!load(installedIO, installed, err) || !load(newIO, fresh, err)) return kExitUnreadable;
   const MergeReport report = mergeDeviceSeries(installed, fresh);
-  const int status = saveReplacing(fresh, newIO, operands[2], err);
+  const int status = saveReplacing(fresh, newIO, target, err);
   if (status == kExitOk)
     for (const std::string& line : report.describe()) out << line << "\n";
   return status;
 }
 
-constexpr Subcommand kSubcommands[] = {
-    {"check", "FILE", 1, check},
-    {"dump", "FILE", 1, dump},
-    {"resave", "IN OUT", 2, resave},
-    {"merge", "INSTALLED NEW OUT", 3, merge},
-};
+// The English name of a medium, quoted, for the lines of diff.
+std::string named(const MediaInfo& medium) { return "\"" + medium.strMediaName[0] + "\""; }
 
-void usage(std::ostream& to) {
-  to << "usage:\n";
-  for (const Subcommand& sub : kSubcommands) to << "  dsrtool " << sub.name << " " << sub.operands << "\n";
-  to << "check: load a description and print a summary; dump: print it as JSON;\n"
-        "resave: load IN and save it to OUT with IN's version;\n"
-        "merge: the update merge of INSTALLED into NEW, saved to OUT with NEW's version.\n"
-        "Exit status: 0 done, 1 a description does not load or save, 2 usage error.\n";
+// The media of A and B compared by the merge's identity (the first ten name slots): one line for each
+// medium in only one of them, each whose visibility differs, and each whose other fields differ.
+int diff(const std::string& fileA, const std::string& fileB, std::ostream& out, std::ostream& err) {
+  DeviceSeriesIO2 ioA(fileA), ioB(fileB);
+  DeviceSeries a, b;
+  if (!load(ioA, a, err) || !load(ioB, b, err)) return kExitUnreadable;
+  bool same = true;
+  std::vector<bool> matchedInB(b.aMediaInfoList.size(), false);
+  for (const MediaInfo& medium : a.aMediaInfoList) {
+    std::size_t at = 0;
+    while (at < b.aMediaInfoList.size() && (matchedInB[at] || !isSameMedium(medium, b.aMediaInfoList[at]))) ++at;
+    if (at == b.aMediaInfoList.size()) {
+      out << "only in " << fileA << ": " << named(medium) << "\n";
+      same = false;
+      continue;
+    }
+    matchedInB[at] = true;
+    const MediaInfo& other = b.aMediaInfoList[at];
+    if (medium.bVisibleMedia != other.bVisibleMedia) {
+      out << "visibility differs: " << named(medium) << " is " << (medium.bVisibleMedia ? "visible" : "hidden") << " in "
+          << fileA << ", " << (other.bVisibleMedia ? "visible" : "hidden") << " in " << fileB << "\n";
+      same = false;
+    }
+    std::vector<std::string> fieldsA = flattenMedium(medium), fieldsB = flattenMedium(other);
+    std::vector<std::string> differing;
+    for (std::size_t i = 0; i < std::max(fieldsA.size(), fieldsB.size()); ++i) {
+      const std::string& lineA = i < fieldsA.size() ? fieldsA[i] : std::string();
+      const std::string& lineB = i < fieldsB.size() ? fieldsB[i] : std::string();
+      if (lineA == lineB) continue;
+      const std::string& line = lineA.empty() ? lineB : lineA;
+      const std::string field = line.substr(0, line.find('='));
+      if (field != "bVisibleMedia" && (differing.empty() || differing.back() != field)) differing.push_back(field);
+    }
+    if (!differing.empty()) {
+      out << "fields differ: " << named(medium) << ": " << differing.front();
+      for (std::size_t i = 1; i < std::min<std::size_t>(differing.size(), 5); ++i) out << ", " << differing[i];
+      if (differing.size() > 5) out << " and " << differing.size() - 5 << " more";
+      out << "\n";
+      same = false;
+    }
+  }
+  for (std::size_t i = 0; i < b.aMediaInfoList.size(); ++i) {
+    if (matchedInB[i]) continue;
+    out << "only in " << fileB << ": " << named(b.aMediaInfoList[i]) << "\n";
+    same = false;
+  }
+  return same ? kExitOk : kExitUnreadable;
 }
 
 }  // namespace
 
 int runDsrTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-    usage(out);
+  CLI::App cli("Inspect, check, re-save, merge and compare device-series description files.", "dsrtool");
+  cli.require_subcommand(1);
+  cli.set_version_flag("--version", "dsrtool " NEXLUME_VERSION);
+  cli.footer("Exit status: 0 done (diff: the same media), 1 a description does not load or save (diff: the media\n"
+             "differ), 2 usage error.");
+  std::vector<std::string> files;
+  std::string in, target, installed, fresh, a, b;
+  int status = kExitOk;
+  CLI::App* checkCommand = cli.add_subcommand("check", "load each FILE; one summary line per file; exit 1 when any fails");
+  checkCommand->add_option("FILE", files, "description files")->required();
+  checkCommand->callback([&] { status = check(files, out, err); });
+  CLI::App* dumpCommand = cli.add_subcommand("dump", "print FILE's record as JSON (field names as keys)");
+  dumpCommand->add_option("FILE", in, "a description file")->required();
+  dumpCommand->callback([&] { status = dump(in, out, err); });
+  CLI::App* resaveCommand = cli.add_subcommand("resave", "load IN and save it to OUT with IN's version");
+  resaveCommand->add_option("IN", in, "the description to load")->required();
+  resaveCommand->add_option("OUT", target, "where to save it")->required();
+  resaveCommand->callback([&] { status = resave(in, target, out, err); });
+  CLI::App* mergeCommand =
+      cli.add_subcommand("merge", "the installer's update merge of INSTALLED into NEW, saved to OUT with NEW's version");
+  mergeCommand->add_option("INSTALLED", installed, "the installed description")->required();
+  mergeCommand->add_option("NEW", fresh, "the new description")->required();
+  mergeCommand->add_option("OUT", target, "where to save the merge")->required();
+  mergeCommand->callback([&] { status = merge(installed, fresh, target, out, err); });
+  CLI::App* diffCommand = cli.add_subcommand(
+      "diff", "compare the media of A and B (by the merge's identity): only in one, visibility, other fields");
+  diffCommand->add_option("A", a, "a description (e.g. P.bak)")->required();
+  diffCommand->add_option("B", b, "another description (e.g. P)")->required();
+  diffCommand->callback([&] { status = diff(a, b, out, err); });
+
+  std::vector<std::string> reversed(args.rbegin(), args.rend());  // the parser takes them last first
+  try {
+    cli.parse(reversed);
+  } catch (const CLI::CallForHelp&) {
+    out << (cli.get_subcommands().empty() ? cli.help() : cli.get_subcommands().front()->help());
     return kExitOk;
-  }
-  if (args.empty()) {
-    err << "dsrtool: no subcommand given\n";
-    usage(err);
+  } catch (const CLI::CallForVersion&) {
+    out << cli.version() << "\n";
+    return kExitOk;
+  } catch (const CLI::ParseError& error) {
+    err << "dsrtool: " << error.what() << "\nRun 'dsrtool --help' for usage.\n";
     return kExitUsage;
   }
-  for (const Subcommand& sub : kSubcommands) {
-    if (args[0] != sub.name) continue;
-    const std::vector<std::string> operands(args.begin() + 1, args.end());
-    if (operands.size() != sub.operandCount) {
-      err << "dsrtool: " << sub.name << " takes " << sub.operands << "\n";
-      usage(err);
-      return kExitUsage;
-    }
-    return sub.run(operands, out, err);
-  }
-  err << "dsrtool: unknown subcommand \"" << args[0] << "\"\n";
-  usage(err);
-  return kExitUsage;
+  return status;
 }
