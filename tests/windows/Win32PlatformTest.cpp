@@ -15,6 +15,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
 #include "platform/Resources.h"
+#include "platform/RunLock.h"
 
 namespace {
 
@@ -229,6 +230,63 @@ TEST(FileSystem, CreateCopyAndMoveReplaceAsAsked) {
   EXPECT_TRUE(platform::deleteFile(b));
   EXPECT_FALSE(platform::deleteFile(b));
   EXPECT_FALSE(platform::createFileForWriting(folder.path(u8"missing\\x.txt"))) << "no folder is created";
+}
+
+// The replacing write on Windows: the scratch file renamed over the target, the replaced file kept
+// as the backup by a hard link, a read-only target neither replaced nor backed up, and the reason
+// in the system's own words.
+TEST(FileSystem, AReplacingWriteKeepsTheReplacedFileAsItsBackup) {
+  TempFolder folder;
+  const std::string target = folder.path(u8"Nexlume Q7 D4.dsr");
+  const std::string backup = target + ".bak";
+  writeFile(target, "installed");
+  ASSERT_TRUE(platform::writeFileReplacing(target, "merged", backup));
+  EXPECT_EQ(contentOf(folder.native(u8"Nexlume Q7 D4.dsr")), "merged");
+  EXPECT_EQ(contentOf(folder.native(u8"Nexlume Q7 D4.dsr.bak")), "installed");
+  EXPECT_FALSE(platform::pathExists(target + ".out"));
+  ASSERT_TRUE(platform::writeFileReplacing(target, "merged again", backup));
+  EXPECT_EQ(contentOf(folder.native(u8"Nexlume Q7 D4.dsr.bak")), "merged") << "one generation back";
+
+  ASSERT_TRUE(SetFileAttributesW(folder.native(u8"Nexlume Q7 D4.dsr").c_str(), FILE_ATTRIBUTE_READONLY));
+  const platform::WriteResult refused = platform::writeFileReplacing(target, "never", backup);
+  EXPECT_FALSE(refused);
+  EXPECT_EQ(refused.failure, platform::WriteFailure::Replace);
+  EXPECT_EQ(refused.reason, "the file is read-only");
+  EXPECT_EQ(contentOf(folder.native(u8"Nexlume Q7 D4.dsr")), "merged again");
+  EXPECT_EQ(contentOf(folder.native(u8"Nexlume Q7 D4.dsr.bak")), "merged");
+  EXPECT_FALSE(platform::pathExists(target + ".out"));
+}
+
+// The run lock is a named mutex: a second holder waits, gives up after its wait, and gets the lock
+// once the first lets go.
+TEST(RunLock, ASecondRunWaitsForTheFirst) {
+  std::string why;
+  std::unique_ptr<platform::HostRunLock> first = platform::acquireHostRunLock(std::chrono::milliseconds(0), why);
+  ASSERT_TRUE(first) << why;
+  // A mutex is its owning thread's, so the second run is another thread.
+  auto tryFromAnotherThread = [](DWORD waitMs) {
+    struct Attempt {
+      DWORD wait;
+      bool got = false;
+      std::string why;
+    } attempt{waitMs, false, std::string()};
+    HANDLE thread = CreateThread(
+        nullptr, 0,
+        [](void* data) -> DWORD {
+          auto* a = static_cast<Attempt*>(data);
+          a->got = platform::acquireHostRunLock(std::chrono::milliseconds(a->wait), a->why) != nullptr;
+          return 0;
+        },
+        &attempt, 0, nullptr);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    return attempt;
+  };
+  const auto refused = tryFromAnotherThread(200);
+  EXPECT_FALSE(refused.got);
+  EXPECT_NE(refused.why.find("another run on this host held it"), std::string::npos) << refused.why;
+  first.reset();
+  EXPECT_TRUE(tryFromAnotherThread(200).got);
 }
 
 TEST(FileSystem, TheFaultInjectionHookCountsEveryOperation) {
