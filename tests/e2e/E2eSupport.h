@@ -1,5 +1,5 @@
 #pragma once
-// Running nexlume-q7-setup on a prefix, and what the plan says it writes.
+// Running nexlume-q7-setup on a prefix, and the files a run is expected to write.
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -9,8 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/InstallPlan.h"
-#include "platform/Resources.h"
+#include "ExpectedFiles.h"
 #include "tests/support/TestFiles.h"
 
 namespace e2e {
@@ -50,9 +49,8 @@ struct PlannedFile {
   std::string sourcePath;    // the file under resources/
 };
 
-inline std::string text(int id) { return platform::loadString(id).value_or(""); }
-
-// The 52 files of the plan in order, with the files of resources/files.tsv behind their resources.
+// The 52 files of the expected table in order, with the files of resources/files.tsv behind their
+// resources (which data file stands behind a resource is the project's data, not the plan).
 inline std::vector<PlannedFile> plannedFiles() {
   std::map<int, std::string> sources;
   std::istringstream manifest(testfiles::readFile(std::string(NEXLUME_SOURCE_DIR) + "/resources/files.tsv"));
@@ -62,11 +60,7 @@ inline std::vector<PlannedFile> plannedFiles() {
     sources[std::stoi(line.substr(0, tab))] = std::string(NEXLUME_SOURCE_DIR) + "/resources/" + line.substr(tab + 1);
   }
   std::vector<PlannedFile> files;
-  for (const PlanStep& step : kInstallPlan) {
-    if (step.kind == StepKind::ProfileFolder) continue;
-    bool device = step.kind == StepKind::DeviceFile || step.kind == StepKind::Description;
-    files.push_back({(device ? text(kDeviceFolderStringId) : std::string()) + text(step.stringId), sources[step.resourceId]});
-  }
+  for (const ExpectedFile& expected : kExpectedFiles) files.push_back({expected.relativePath, sources[expected.resourceId]});
   return files;
 }
 
