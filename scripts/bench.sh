@@ -6,7 +6,8 @@
 #       doing the floor of that work (hyperfine, both commands in one hyperfine run);
 #  4.   the merge with 10, 100, 1000 and 5000 generated media (Google Benchmark);
 #  5.   the peak resident memory of the update run against the embedded payload;
-#  6.   load and save under Wine with the MSXML backend, when build-win-bench can be built.
+#  6.   load and save under Wine with the MSXML backend, when build-win-bench can be built;
+#  7.   the Windows installer's update run under Wine against its MSXML floor (bench/windows-update-run.sh).
 # Every figure is a ratio of two measurements taken in the same run; CPU time is compared, since
 # the machine is shared and wall time mostly measures the wait for a core.
 set -euo pipefail
@@ -66,6 +67,10 @@ if command -v wine >/dev/null && command -v x86_64-w64-mingw32-g++ >/dev/null &&
           "$(winepath -w "$work" 2>/dev/null)" 5 2>/dev/null | tr -d '\r' || true)
 else
   msxml=""
+fi
+if [[ -n $msxml ]] && cmake --build "$win_build" -j"$jobs" >/dev/null 2>&1; then
+  echo "=== the Windows update run under Wine against its floor"
+  "$root/bench/windows-update-run.sh" "$win_build" "$work" "$work/windows.md" || rm -f "$work/windows.md"
 fi
 python3 - "$native" "$msxml" "$largest" >"$work/msxml.md" <<'PY'
 import os, sys
@@ -163,6 +168,9 @@ if os.path.exists(msxml):
     out.append(open(msxml).read())
 else:
     out.append("**6. MSXML build under Wine**: not measured in this run (see scripts/bench.sh).\n")
+windows = os.path.join(work, "windows.md")
+out.append(open(windows).read() if os.path.exists(windows) else
+           "**7. The Windows update run under Wine**: not measured in this run (see scripts/bench.sh).\n")
 text = "\n".join(out)
 open(os.path.join(root, "bench", "RESULTS.md"), "w").write(text + "\n")
 print(text)
