@@ -93,10 +93,10 @@ bool ExtractResourceToFile(const std::string& targetPath, int resourceId, const 
   return extract(targetPath, resourceId, WriteMode::Replacing, backupPath);
 }
 
-bool ExtractResourceToNewFile(const std::string& targetPath, int resourceId) {
+bool extractResourceToNewFile(const std::string& targetPath, int resourceId) {
   return extract(targetPath, resourceId, WriteMode::NewFile);
 }
 
-int ExtractionCallCount() { return g_extractionCounter; }
+int extractionCallCount() { return g_extractionCounter; }
 
-const std::string& LastExtractionFailure() { return g_lastFailure; }
+const std::string& lastExtractionFailure() { return g_lastFailure; }

@@ -12,11 +12,11 @@ bool ExtractResourceToFile(const std::string& targetPath, int resourceId, const 
 
 // As ExtractResourceToFile, for a scratch file that the caller reads back and removes: written to
 // `targetPath` itself, created exclusively after a stale file or link there is removed.
-bool ExtractResourceToNewFile(const std::string& targetPath, int resourceId);
+bool extractResourceToNewFile(const std::string& targetPath, int resourceId);
 
 // The number of extraction calls made so far in this process (the number of the last line printed).
-int ExtractionCallCount();
+int extractionCallCount();
 
 // Why the last extraction failed, in words (the system's reason where it gave one); empty after a
 // success.
-const std::string& LastExtractionFailure();
+const std::string& lastExtractionFailure();

@@ -114,7 +114,7 @@ void CNexlumeQ7App::runPlan(const std::string& installPath) {
 
 CNexlumeQ7App::StepResult CNexlumeQ7App::writeFile(const std::string& targetPath, int resourceId) {
   if (ExtractResourceToFile(targetPath, resourceId)) return {};
-  return {false, "not installed: " + LastExtractionFailure()};
+  return {false, "not installed: " + lastExtractionFailure()};
 }
 
 CNexlumeQ7App::StepResult CNexlumeQ7App::writeOrMergeDescription(const std::string& targetPath, int resourceId) {
@@ -212,7 +212,3 @@ InstalledDescription ProbeInstalledDescription(const std::string& targetPath, st
   }
   return *read == kMergeProbeSize ? InstalledDescription::Merge : InstalledDescription::Short;
 }  // the file is closed before it is merged or replaced
-
-bool InstalledDescriptionIsMerged(const std::string& targetPath) {
-  return ProbeInstalledDescription(targetPath) == InstalledDescription::Merge;
-}

@@ -20,9 +20,6 @@ enum class InstalledDescription {
 // system's reason when the file could not be opened or read.
 InstalledDescription ProbeInstalledDescription(const std::string& targetPath, std::string* whyUnreadable = nullptr);
 
-// True when the probe says Merge.
-bool InstalledDescriptionIsMerged(const std::string& targetPath);
-
 class CNexlumeQ7App : public CWinApp {
  public:
   enum class RunOutcome {

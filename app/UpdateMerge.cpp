@@ -21,7 +21,7 @@ MergeOutcome replacedPlainly(const std::string& targetPath, int resourceId, cons
   MergeOutcome outcome;
   outcome.kind = MergeOutcome::Kind::Replaced;
   outcome.succeeded = ExtractResourceToFile(targetPath, resourceId, backupPath);
-  if (!outcome.succeeded) outcome.failure = "the new description could not be written: " + LastExtractionFailure();
+  if (!outcome.succeeded) outcome.failure = "the new description could not be written: " + lastExtractionFailure();
   return outcome;
 }
 
@@ -77,8 +77,8 @@ MergeOutcome mergeInstalledDescription(const std::string& targetPath, int resour
 
   // The new description as carried, in a file created fresh. A stale P.tmp that cannot be removed
   // fails here: it is never read as the new description.
-  if (!ExtractResourceToNewFile(newPath, resourceId))
-    return kept("the new description cannot be written to " + newPath + ": " + LastExtractionFailure());
+  if (!extractResourceToNewFile(newPath, resourceId))
+    return kept("the new description cannot be written to " + newPath + ": " + lastExtractionFailure());
   DeviceSeriesIO2 mergedIO(targetPath);
   {
     DeviceSeriesIO2 newIO(newPath);

@@ -41,8 +41,6 @@ bool fileExists(const std::string& path);
 bool createDirectory(const std::string& path);
 // DeleteFile: removes a file or a symbolic link (never its target).
 bool deleteFile(const std::string& path);
-// CopyFile; with failIfExists false an existing target is replaced.
-bool copyFile(const std::string& from, const std::string& to, bool failIfExists);
 // MoveFileEx(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH): an atomic rename over `to`.
 bool moveFileReplacing(const std::string& from, const std::string& to);
 // Whether moveFileReplacing could replace what is at `path` (nothing, a file or a link): false, with

@@ -270,50 +270,6 @@ bool linkFile(const std::string& from, const std::string& to) {
   return ::link(source->c_str(), target->c_str()) == 0 || failWithErrno();
 }
 
-bool copyFile(const std::string& from, const std::string& to, bool failIfExists) {
-  if (!admit()) return false;
-  std::optional<std::string> source = nativePath(from);
-  std::optional<std::string> target = nativePath(to);
-  if (!source || !target) return false;
-  int in = ::open(source->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (in < 0) return false;
-  struct stat info{};
-  bool ok = ::fstat(in, &info) == 0 && S_ISREG(info.st_mode) && ::flock(in, LOCK_SH | LOCK_NB) == 0;
-  int out = -1;
-  bool touched = false;  // the target was created or truncated here: remove it if the copy fails
-  if (ok) {
-    struct stat existing{};
-    bool exists = ::lstat(target->c_str(), &existing) == 0;
-    ok = !(exists && (failIfExists || S_ISDIR(existing.st_mode) || isReadOnlyFile(existing)));
-    if (ok) {
-      out = ::open(target->c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK | (failIfExists ? O_EXCL : 0), 0666);
-      ok = out >= 0 && ::flock(out, LOCK_EX | LOCK_NB) == 0;
-      touched = ok || (out >= 0 && !exists);
-      ok = ok && ::ftruncate(out, 0) == 0;
-    }
-  }
-  std::vector<char> chunk(1 << 16);
-  while (ok) {
-    ssize_t n = ::read(in, chunk.data(), chunk.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = n == 0;
-      break;
-    }
-    for (ssize_t done = 0; ok && done < n;) {
-      ssize_t w = ::write(out, chunk.data() + done, static_cast<std::size_t>(n - done));
-      if (w < 0 && errno == EINTR) continue;
-      ok = w > 0;
-      if (ok) done += w;
-    }
-  }
-  if (ok) ok = ::fchmod(out, info.st_mode & 07777) == 0;  // CopyFile copies the attributes
-  ::close(in);
-  if (out >= 0) ::close(out);
-  if (!ok && touched) ::unlink(target->c_str());
-  return ok;
-}
-
 bool moveFileReplacing(const std::string& from, const std::string& to) {
   if (!admit()) return false;
   std::optional<std::string> source = nativePath(from);

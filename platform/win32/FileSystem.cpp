@@ -137,11 +137,6 @@ bool deleteFile(const std::string& path) {
   return DeleteFileW(win32::toWide(path).c_str()) != FALSE || failed();
 }
 
-bool copyFile(const std::string& from, const std::string& to, bool failIfExists) {
-  if (!admit() || isReadOnlyFile(to)) return false;
-  return CopyFileW(win32::toWide(from).c_str(), win32::toWide(to).c_str(), failIfExists ? TRUE : FALSE) != FALSE;
-}
-
 bool moveFileReplacing(const std::string& from, const std::string& to) {
   if (!admit() || isReadOnlyFile(to)) return false;
   return MoveFileExW(win32::toWide(from).c_str(), win32::toWide(to).c_str(),

@@ -33,7 +33,7 @@ Extraction extract(const std::string& target, int resourceId) {
 // "[NN]" for the next call: the counter runs over the whole process.
 std::string nextNumber(int ahead = 1) {
   char text[16];
-  std::snprintf(text, sizeof text, "[%02d]", ExtractionCallCount() + ahead);
+  std::snprintf(text, sizeof text, "[%02d]", extractionCallCount() + ahead);
   return text;
 }
 
@@ -129,10 +129,10 @@ TEST_F(Extractor, AnEmptyOrMissingResourceNeverTouchesTheTarget) {
 TEST_F(Extractor, LongPathsAndNumbersBeyondTwoDigitsPrintWhole) {
   std::filesystem::create_directories(folder_ / std::string(200, 'd'));
   const std::string target = folder_ / (std::string(200, 'd') + "/" + std::string(200, 'n') + ".txt");
-  while (ExtractionCallCount() < 99) extract(folder_ / "missing/x", kMissing);
+  while (extractionCallCount() < 99) extract(folder_ / "missing/x", kMissing);
   Extraction got = extract(target, kNewContent);
   EXPECT_EQ(got.line.substr(0, 5 + 1), nextNumber(0) + " ");
-  EXPECT_GE(ExtractionCallCount(), 100);
+  EXPECT_GE(extractionCallCount(), 100);
   EXPECT_NE(got.line.find(target + " ( 11 Bytes )"), std::string::npos);
 }
 

@@ -9,27 +9,35 @@
 
 namespace {
 
-// An installed description is merged when one read from its start delivers exactly 1024 bytes.
+// An installed description is merged when one read from its start delivers exactly 1024 bytes; a
+// shorter one is replaced, nothing there is written; what cannot be examined is kept.
 TEST(WriteOrMerge, ExactlyOneFullReadOf1024BytesMeansMerge) {
   testfiles::TempFolder folder;
   const struct {
     std::size_t size;
-    bool merged;
-  } cases[] = {{0, false}, {1023, false}, {1024, true}, {1025, true}, {200000, true}};
+    InstalledDescription probed;
+  } cases[] = {{0, InstalledDescription::Short},
+               {1023, InstalledDescription::Short},
+               {1024, InstalledDescription::Merge},
+               {1025, InstalledDescription::Merge},
+               {200000, InstalledDescription::Merge}};
   for (const auto& c : cases) {
     const std::string path = folder / "installed.dsr";
     testfiles::writeFile(path, std::string(c.size, '<'));
-    EXPECT_EQ(InstalledDescriptionIsMerged(path), c.merged) << c.size;
+    EXPECT_EQ(ProbeInstalledDescription(path), c.probed) << c.size;
   }
-  EXPECT_FALSE(InstalledDescriptionIsMerged(folder / "missing.dsr"));
-  EXPECT_FALSE(InstalledDescriptionIsMerged(folder.path()));  // a folder is not a description
+  EXPECT_EQ(ProbeInstalledDescription(folder / "missing.dsr"), InstalledDescription::Absent);
+  EXPECT_EQ(ProbeInstalledDescription(folder.path()), InstalledDescription::Unreadable) << "a folder is not a description";
 
-  // A file held open without sharing cannot be probed: it is written plainly.
+  // A file held open without sharing cannot be probed: it may hold the user's media, so it is kept,
+  // and the probe says why.
   const std::string held = folder / "held.dsr";
   testfiles::writeFile(held, std::string(2048, '<'));
   auto holder = platform::openFileForReading(held);
   ASSERT_TRUE(holder);
-  EXPECT_FALSE(InstalledDescriptionIsMerged(held));
+  std::string why;
+  EXPECT_EQ(ProbeInstalledDescription(held, &why), InstalledDescription::Unreadable);
+  EXPECT_FALSE(why.empty());
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ TEST_F(FaultInjection, EveryFileOperationIsCountedOnce) {
   platform::pathExists(path);                         // 4
   platform::fileExists(path);                         // 5
   platform::readWholeFile(path);                      // 6
-  platform::copyFile(path, folder_ / "y.txt", false); // 7
+  platform::linkFile(path, folder_ / "y.txt");        // 7
   platform::moveFileReplacing(folder_ / "y.txt", folder_ / "z.txt");  // 8
   platform::deleteFile(folder_ / "z.txt");            // 9
   EXPECT_EQ(platform::fileOperationCount(), 9);

@@ -83,8 +83,7 @@ TEST_F(DriveMapping, AFileWithoutWriteBitsIsReadOnlyEvenForRoot) {
   EXPECT_FALSE(platform::deleteFile("C:\\Program Files\\Tarvel\\Device\\locked.dsr"));
   EXPECT_FALSE(platform::moveFileReplacing("C:\\Program Files\\Tarvel\\Device\\other.dsr",
                                            "C:\\Program Files\\Tarvel\\Device\\locked.dsr"));
-  EXPECT_FALSE(platform::copyFile("C:\\Program Files\\Tarvel\\Device\\other.dsr",
-                                  "C:\\Program Files\\Tarvel\\Device\\locked.dsr", false));
+  EXPECT_FALSE(platform::writeFileReplacing("C:\\Program Files\\Tarvel\\Device\\locked.dsr", "never"));
   EXPECT_EQ(readFile(native), "installed");
   // Reading is allowed.
   auto reader = platform::openFileForReading("C:\\Program Files\\Tarvel\\Device\\locked.dsr");
@@ -131,16 +130,14 @@ TEST_F(DriveMapping, CreateNewFileNeverReplacesAnythingNotEvenALink) {
   EXPECT_FALSE(testfiles::exists(drive("Program Files/Tarvel/Device/link.tmp")));
 }
 
-TEST_F(DriveMapping, CopyAndMove) {
+TEST_F(DriveMapping, WriteAndMove) {
   const std::string folder = "C:\\Program Files\\Tarvel\\Device\\";
   writeFile(drive("Program Files/Tarvel/Device/a.dsr"), "new description");
   writeFile(drive("Program Files/Tarvel/Device/b.dsr"), "old description, longer");
-  EXPECT_FALSE(platform::copyFile(folder + "a.dsr", folder + "b.dsr", true));
-  EXPECT_EQ(readFile(drive("Program Files/Tarvel/Device/b.dsr")), "old description, longer");
-  EXPECT_TRUE(platform::copyFile(folder + "a.dsr", folder + "b.dsr", false));
-  EXPECT_EQ(readFile(drive("Program Files/Tarvel/Device/b.dsr")), "new description");
-  EXPECT_FALSE(platform::copyFile(folder + "missing.dsr", folder + "c.dsr", false));
-  EXPECT_FALSE(testfiles::exists(drive("Program Files/Tarvel/Device/c.dsr")));
+  EXPECT_FALSE(platform::writeNewFile(folder + "Device-missing\\c.dsr", "x")) << "no folder is created";
+  EXPECT_TRUE(platform::writeFileReplacing(folder + "B.DSR", "replaced whole"));  // found ignoring case
+  EXPECT_EQ(readFile(drive("Program Files/Tarvel/Device/b.dsr")), "replaced whole");
+  EXPECT_FALSE(testfiles::exists(drive("Program Files/Tarvel/Device/b.dsr.out")));
 
   EXPECT_TRUE(platform::moveFileReplacing(folder + "a.dsr", folder + "B.DSR"));  // replaces b.dsr
   EXPECT_FALSE(testfiles::exists(drive("Program Files/Tarvel/Device/a.dsr")));

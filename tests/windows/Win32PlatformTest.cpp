@@ -210,7 +210,7 @@ TEST(FileSystem, AnOpenFileSharesWithNoOne) {
   EXPECT_TRUE(platform::openFileForReading(path));
 }
 
-TEST(FileSystem, CreateCopyAndMoveReplaceAsAsked) {
+TEST(FileSystem, CreateLinkAndMoveReplaceAsAsked) {
   TempFolder folder;
   const std::string a = folder.path(u8"a.txt");
   const std::string b = folder.path(u8"b.txt");
@@ -219,10 +219,9 @@ TEST(FileSystem, CreateCopyAndMoveReplaceAsAsked) {
   EXPECT_EQ(contentOf(folder.native(u8"a.txt")), "new") << "an existing file is truncated";
   EXPECT_FALSE(platform::createNewFile(a));
   writeFile(b, "b");
-  EXPECT_FALSE(platform::copyFile(a, b, true));
-  EXPECT_EQ(contentOf(folder.native(u8"b.txt")), "b");
-  EXPECT_TRUE(platform::copyFile(a, b, false));
-  EXPECT_EQ(contentOf(folder.native(u8"b.txt")), "new");
+  EXPECT_TRUE(platform::linkFile(b, folder.path(u8"b-link.txt")));
+  EXPECT_EQ(contentOf(folder.native(u8"b-link.txt")), "b");
+  EXPECT_FALSE(platform::linkFile(a, folder.path(u8"b-link.txt"))) << "a name already there is not replaced";
   writeFile(a, "moved");
   EXPECT_TRUE(platform::moveFileReplacing(a, b));
   EXPECT_EQ(contentOf(folder.native(u8"b.txt")), "moved");
