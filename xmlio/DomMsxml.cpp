@@ -773,25 +773,17 @@ bool loadInto(std::shared_ptr<Document::Impl>& impl_, std::optional<std::vector<
       original = *bytes;
       from.bytes = &original;
     }
-    bool unsupportedEncoding = false;
-    if (!xmlsource::makeUtf8(*bytes, impl.loadError, &unsupportedEncoding)) {
-      // A document in an encoding this DOM cannot read may be a good description: its content is unknown.
-      impl.rejectedContent = !unsupportedEncoding && parserFindsSyntaxError(from);
-      return false;
+    xmlsource::TextSpan doctype;
+    switch (xmlsource::checkSource(*bytes, impl.loadError, &doctype)) {
+      case xmlsource::MarkupCheck::Passed:
+        break;
+      case xmlsource::MarkupCheck::Refused:
+        impl.rejectedContent = parserFindsSyntaxError(from);
+        return false;
+      case xmlsource::MarkupCheck::Declined:
+        return false;
     }
     const std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
-    xmlsource::TextSpan doctype;
-    if (!xmlsource::surelyPassesMarkupCheck(text)) {
-      switch (xmlsource::checkMarkup(text, impl.loadError, &doctype)) {
-        case xmlsource::MarkupCheck::Passed:
-          break;
-        case xmlsource::MarkupCheck::Refused:
-          impl.rejectedContent = parserFindsSyntaxError(from);
-          return false;
-        case xmlsource::MarkupCheck::Declined:
-          return false;
-      }
-    }
     if (doctype.length > 0) {
       // A document type declaration that only names the root is no node of the tree the framework
       // reads (as on the pugixml backend), and Wine's component cannot walk past one: the component
@@ -842,23 +834,11 @@ bool loadInto(std::shared_ptr<Document::Impl>& impl_, std::optional<std::vector<
 }  // namespace
 
 bool Document::load(const std::string& path) {
-  std::optional<std::vector<std::uint8_t>> bytes;
-  try {
-    bytes = platform::readWholeFile(path);
-  } catch (const std::bad_alloc&) {
-    bytes.reset();
-  }
-  return loadInto(impl_, std::move(bytes), LoadSource{platform::win32::toWide(path), nullptr, false});
+  return loadInto(impl_, xmlsource::readDocumentBytes(path), LoadSource{platform::win32::toWide(path), nullptr, false});
 }
 
 bool Document::loadBytes(std::string_view text) {
-  std::optional<std::vector<std::uint8_t>> bytes;
-  try {
-    bytes.emplace(text.begin(), text.end());
-  } catch (const std::bad_alloc&) {
-    bytes.reset();
-  }
-  return loadInto(impl_, std::move(bytes), LoadSource{std::wstring(), nullptr, true});
+  return loadInto(impl_, xmlsource::copyDocumentBytes(text), LoadSource{std::wstring(), nullptr, true});
 }
 
 std::string Document::loadError() const { return impl_ ? impl_->loadError : std::string(); }

@@ -393,25 +393,9 @@ namespace {
 bool loadInto(std::shared_ptr<Document::Impl>& impl, std::optional<std::vector<std::uint8_t>> bytes);
 }  // namespace
 
-bool Document::load(const std::string& path) {
-  std::optional<std::vector<std::uint8_t>> bytes;
-  try {
-    bytes = platform::readWholeFile(path);
-  } catch (const std::bad_alloc&) {
-    bytes.reset();
-  }
-  return loadInto(impl_, std::move(bytes));
-}
+bool Document::load(const std::string& path) { return loadInto(impl_, xmlsource::readDocumentBytes(path)); }
 
-bool Document::loadBytes(std::string_view text) {
-  std::optional<std::vector<std::uint8_t>> bytes;
-  try {
-    bytes.emplace(text.begin(), text.end());
-  } catch (const std::bad_alloc&) {
-    bytes.reset();
-  }
-  return loadInto(impl_, std::move(bytes));
-}
+bool Document::loadBytes(std::string_view text) { return loadInto(impl_, xmlsource::copyDocumentBytes(text)); }
 
 namespace {
 
@@ -433,28 +417,16 @@ bool loadInto(std::shared_ptr<Document::Impl>& impl_, std::optional<std::vector<
       impl.loadError = why.empty() ? "cannot read the file" : "cannot read the file: " + why;
       return false;
     }
-    std::string error;
-    bool unsupportedEncoding = false;
-    if (!xmlsource::makeUtf8(*bytes, error, &unsupportedEncoding)) {
-      // A file in an encoding this DOM cannot read may be a good description: its content is unknown.
-      impl.loadError = error;
-      impl.rejectedContent = !unsupportedEncoding && parserFindsSyntaxError(*bytes);
-      return false;
+    switch (xmlsource::checkSource(*bytes, impl.loadError)) {
+      case xmlsource::MarkupCheck::Passed:
+        break;
+      case xmlsource::MarkupCheck::Refused:
+        impl.rejectedContent = parserFindsSyntaxError(*bytes);
+        return false;
+      case xmlsource::MarkupCheck::Declined:
+        return false;
     }
     const std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
-    if (!xmlsource::surelyPassesMarkupCheck(text)) {
-      switch (xmlsource::checkMarkup(text, error)) {
-        case xmlsource::MarkupCheck::Passed:
-          break;
-        case xmlsource::MarkupCheck::Refused:
-          impl.loadError = error;
-          impl.rejectedContent = parserFindsSyntaxError(*bytes);
-          return false;
-        case xmlsource::MarkupCheck::Declined:
-          impl.loadError = error;
-          return false;
-      }
-    }
     // References and line-end normalisation cost the parser on every text; a text with no '&' or no
     // carriage return has none to resolve, and is parsed without that step.
     unsigned parseOptions = kParseOptions;

@@ -454,6 +454,30 @@ bool isValidName(std::string_view name) {
   return true;
 }
 
+std::optional<std::vector<std::uint8_t>> readDocumentBytes(const std::string& path) {
+  try {
+    return platform::readWholeFile(path);
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
+}
+
+std::optional<std::vector<std::uint8_t>> copyDocumentBytes(std::string_view bytes) {
+  try {
+    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
+}
+
+MarkupCheck checkSource(std::vector<std::uint8_t>& bytes, std::string& error, TextSpan* bareDoctype) {
+  bool unsupportedEncoding = false;
+  if (!makeUtf8(bytes, error, &unsupportedEncoding)) return unsupportedEncoding ? MarkupCheck::Declined : MarkupCheck::Refused;
+  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  if (surelyPassesMarkupCheck(text)) return MarkupCheck::Passed;
+  return checkMarkup(text, error, bareDoctype);
+}
+
 void writeSavedText(const std::string& path, std::string_view text, const std::string& backupPath) {
   const platform::WriteResult written = platform::writeFileReplacing(path, text, backupPath);
   if (!written) throw dom::Error(dom::kFailed, written.reason);

@@ -4,6 +4,7 @@
 // are enforced, so that both backends accept and refuse the same documents.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,6 +40,18 @@ struct TextSpan {
   std::size_t length = 0;
 };
 MarkupCheck checkMarkup(std::string_view text, std::string& error, TextSpan* bareDoctype = nullptr);
+
+// A document's bytes for a load: the file's content, or a copy of bytes in memory; nothing when they
+// cannot be had (the file cannot be read, memory runs short): platform::lastFileError() says why.
+std::optional<std::vector<std::uint8_t>> readDocumentBytes(const std::string& path);
+std::optional<std::vector<std::uint8_t>> copyDocumentBytes(std::string_view bytes);
+
+// Every input check a document passes before a backend parses it: makeUtf8 (the bytes become UTF-8
+// text in place), then the markup check. Refused: a rule is broken, and only the parser's own verdict
+// may call the document not well-formed; Declined: an encoding this DOM cannot read or a document
+// type declaration that declares something, so its content is unknown, not bad.
+MarkupCheck checkSource(std::vector<std::uint8_t>& bytes, std::string& error, TextSpan* bareDoctype = nullptr);
+
 
 // A quick test for the common document: true when it surely passes checkMarkup, judged from its
 // '&' and '=' characters and the text before and after the root element; false when checkMarkup
