@@ -15,30 +15,13 @@
 namespace reliability {
 namespace {
 
-const std::string kUserMedium = "Banner of the user";
-
-bool holdsUserMedium(const fs::path& path) {
-  DeviceSeries series;
-  DeviceSeriesIO2 io(path.string());
-  if (!io.LoadDocumentWithFallback(series)) return false;
-  return std::any_of(series.aMediaInfoList.begin(), series.aMediaInfoList.end(),
-                     [](const MediaInfo& m) { return m.strMediaName[0] == kUserMedium; });
-}
-
 // Makes `prefix` a host after a fresh run of `exe`, with a medium of the user's own in every description.
 void prepareUpdatedHost(const std::string& exe, const fs::path& prefix) {
   copyTree(kExamplePrefix, prefix);
   const RunResult fresh = runInstaller(exe, prefix);
   ASSERT_EQ(fresh.exitCode, 0) << fresh.errors;
-  for (const std::string& name : kDescriptions) {
-    DeviceSeries series;
-    DeviceSeriesIO2 io((prefix / kDeviceFolder / name).string());
-    ASSERT_TRUE(io.LoadDocumentWithFallback(series)) << io.lastError();
-    MediaInfo mine = series.aMediaInfoList.at(0);
-    mine.strMediaName.fill(kUserMedium);
-    series.aMediaInfoList.push_back(mine);
-    ASSERT_TRUE(io.SaveDocument(series)) << io.lastError();
-  }
+  std::string why;
+  for (const std::string& name : kDescriptions) ASSERT_TRUE(plantUserMedium(prefix / kDeviceFolder / name, why)) << why;
 }
 
 class UpdatedHost : public ::testing::Test {

@@ -12,7 +12,6 @@
 namespace reliability {
 namespace {
 
-const std::string kUserMedium = "Banner of the user";
 const std::string kHostShown = "C:\\Program Files (x86)\\Tarvel\\Tarvel Tessaprint Dual\\";
 const std::string kDeviceShown = kHostShown + "Tessaprint\\Device\\";
 
@@ -42,15 +41,8 @@ class ExplainedRun : public ::testing::Test {
     copyTree(kExamplePrefix, prefix);
     const RunResult fresh = runInstaller(kSmallSetupExe, prefix);
     ASSERT_EQ(fresh.exitCode, 0) << fresh.errors;
-    for (const std::string& name : kDescriptions) {
-      DeviceSeries series;
-      DeviceSeriesIO2 io((device / name).string());
-      ASSERT_TRUE(io.LoadDocumentWithFallback(series)) << io.lastError();
-      MediaInfo mine = series.aMediaInfoList.at(0);
-      mine.strMediaName.fill(kUserMedium);
-      series.aMediaInfoList.push_back(mine);
-      ASSERT_TRUE(io.SaveDocument(series)) << io.lastError();
-    }
+    std::string why;
+    for (const std::string& name : kDescriptions) ASSERT_TRUE(plantUserMedium(device / name, why)) << why;
   }
 
   TempFolder folder;

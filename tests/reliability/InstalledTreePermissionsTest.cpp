@@ -12,27 +12,6 @@
 namespace reliability {
 namespace {
 
-const std::string kUserMedium = "Banner of the user";
-
-// Adds a medium of the user's own to an installed description.
-void plantUserMedium(const fs::path& path) {
-  DeviceSeries series;
-  DeviceSeriesIO2 io(path.string());
-  ASSERT_TRUE(io.LoadDocumentWithFallback(series)) << io.lastError();
-  MediaInfo mine = series.aMediaInfoList.at(0);
-  mine.strMediaName.fill(kUserMedium);
-  series.aMediaInfoList.push_back(mine);
-  ASSERT_TRUE(io.SaveDocument(series)) << io.lastError();
-}
-
-bool holdsUserMedium(const fs::path& path) {
-  DeviceSeries series;
-  DeviceSeriesIO2 io(path.string());
-  if (!io.LoadDocumentWithFallback(series)) return false;
-  return std::any_of(series.aMediaInfoList.begin(), series.aMediaInfoList.end(),
-                     [](const MediaInfo& m) { return m.strMediaName[0] == kUserMedium; });
-}
-
 std::vector<std::string> linesMentioning(const std::string& text, const std::string& what) {
   std::vector<std::string> lines;
   std::size_t start = 0;
@@ -59,7 +38,8 @@ class InstalledTree : public ::testing::Test {
     copyTree(kExamplePrefix, prefix);
     RunResult fresh = runInstaller(kSetupExe, prefix);
     ASSERT_EQ(fresh.exitCode, 0) << fresh.errors;
-    for (const std::string& name : kDescriptions) plantUserMedium(device / name);
+    std::string why;
+    for (const std::string& name : kDescriptions) ASSERT_TRUE(plantUserMedium(device / name, why)) << why;
     before = snapshot(prefix);
   }
 

@@ -19,6 +19,8 @@
 #include <utility>
 #include <vector>
 
+#include "model/DeviceSeriesIO.h"
+
 namespace reliability {
 
 namespace fs = std::filesystem;
@@ -88,6 +90,36 @@ inline Snapshot snapshot(const fs::path& prefix) {
 }
 
 inline std::string descriptionKey(const std::string& name) { return kDeviceFolder + "/" + name; }
+
+// The name, in every language slot, of the medium of the user's own that tests plant.
+inline const std::string kUserMedium = "Banner of the user";
+
+// Adds a medium of the user's own (a copy of the first medium, renamed) to the description at `path`;
+// false with `why` when it cannot be loaded or saved.
+inline bool plantUserMedium(const fs::path& path, std::string& why) {
+  DeviceSeries series;
+  DeviceSeriesIO2 io(path.string());
+  if (!io.LoadDocumentWithFallback(series) || series.aMediaInfoList.empty()) {
+    why = "cannot load " + path.string() + ": " + io.lastError();
+    return false;
+  }
+  MediaInfo mine = series.aMediaInfoList.front();
+  mine.strMediaName.fill(kUserMedium);
+  series.aMediaInfoList.push_back(mine);
+  if (io.SaveDocument(series)) return true;
+  why = "cannot save " + path.string() + ": " + io.lastError();
+  return false;
+}
+
+// Whether the description at `path` loads and holds the medium of the user's own.
+inline bool holdsUserMedium(const fs::path& path) {
+  DeviceSeries series;
+  DeviceSeriesIO2 io(path.string());
+  if (!io.LoadDocumentWithFallback(series)) return false;
+  for (const MediaInfo& medium : series.aMediaInfoList)
+    if (medium.strMediaName[0] == kUserMedium) return true;
+  return false;
+}
 
 struct RunResult {
   int exitCode = -1;   // the exit status, or -1 when the process did not exit normally
