@@ -91,7 +91,11 @@ void CNexlumeQ7App::runPlan(const std::string& installPath) {
       case StepKind::ProfileFolder:
         // One level only; the outcome shows in the profiles that belong in it.
         if (dryRun_) {
-          plannedFolders_.push_back(target);
+          // One level only: a folder whose parent is neither there nor made first would not be made.
+          const std::string parent = folderOf(target);
+          if (std::find(plannedFolders_.begin(), plannedFolders_.end(), parent) != plannedFolders_.end() ||
+              platform::pathExists(parent))
+            plannedFolders_.push_back(target);
         } else if (!platform::pathExists(target)) {
           platform::createDirectory(target);
         }
@@ -148,9 +152,14 @@ void CNexlumeQ7App::dryRunLine(int number, const std::string& targetPath, const 
 CNexlumeQ7App::StepResult CNexlumeQ7App::previewFile(const std::string& targetPath, int number) {
   const std::string folder = folderOf(targetPath);
   const bool folderPlanned = std::find(plannedFolders_.begin(), plannedFolders_.end(), folder) != plannedFolders_.end();
-  if (!folderPlanned && !platform::pathExists(folder)) {
-    dryRunLine(number, targetPath, "would fail");
-    return {false, "would not be installed: the folder " + folder + " does not exist"};
+  if (!platform::pathExists(folder)) {
+    if (!folderPlanned) {
+      dryRunLine(number, targetPath, "would fail");
+      return {false, "would not be installed: the folder " + folder + " does not exist"};
+    }
+    // The run would create the folder first: the file would be a new one in it.
+    dryRunLine(number, targetPath, "would write a new file");
+    return {};
   }
   std::string why;
   if (!platform::canReplace(targetPath, why)) {

@@ -43,8 +43,9 @@ bool createDirectory(const std::string& path);
 bool deleteFile(const std::string& path);
 // MoveFileEx(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH): an atomic rename over `to`.
 bool moveFileReplacing(const std::string& from, const std::string& to);
-// Whether moveFileReplacing could replace what is at `path` (nothing, a file or a link): false, with
-// `why`, for a folder, a read-only file, or a file another program holds open. Changes nothing.
+// Whether a replacing write could replace what is at `path` (nothing, a file or a link): false, with
+// `why`, for a folder, a read-only file, a file another program holds open, or (POSIX) a folder that
+// takes no new file. Changes nothing.
 bool canReplace(const std::string& path, std::string& why);
 // Makes a completed rename in the folder of `path` durable (fsync of the folder; nothing on Windows).
 bool flushFolderOf(const std::string& path);

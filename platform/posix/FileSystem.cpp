@@ -283,9 +283,12 @@ bool canReplace(const std::string& path, std::string& why) {
   if (!admit()) return why = lastError(), false;
   std::optional<std::string> native = nativePath(path);
   if (!native) return why = "the path cannot be mapped to a drive of the prefix", false;
-  if (!refusesReplacement(*native)) return true;
-  why = lastError();
-  return false;
+  if (refusesReplacement(*native)) return why = lastError(), false;
+  // The scratch file is created beside the target: its folder must take a new file.
+  const std::string::size_type slash = native->rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : native->substr(0, slash);
+  if (::access(folder.c_str(), W_OK | X_OK) != 0) return why = std::string("its folder: ") + std::strerror(errno), false;
+  return true;
 }
 
 bool flushFolderOf(const std::string& path) {

@@ -209,6 +209,11 @@ TEST(InstallRun, BrokenRegistryFilesEndWithStatus3) {
 
 TEST(InstallRun, AMissingProfilesFolderFailsEveryProfileAndTheRunGoesOn) {
   HostPrefix prefix(machineHost(), "", /*profilesFolder=*/false);
+  // A dry run foresees it, and creates no folder.
+  e2e::RunResult dry = prefix.run({"--dry-run"});
+  EXPECT_EQ(dry.exitStatus, 1);
+  EXPECT_EQ(splitLines(dry.lines).summary, "nexlume-q7-setup: 27 of 52 files would not be installed or merged\r");
+  EXPECT_FALSE(testfiles::exists(prefix.host("Profiles")));
   e2e::RunResult result = prefix.run();
   EXPECT_EQ(result.exitStatus, 1);
   auto planned = plannedFiles();

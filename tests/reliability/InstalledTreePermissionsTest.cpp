@@ -119,7 +119,15 @@ TEST_F(InstalledTree, ReadOnlyDeviceFolderKeepsEveryDescription) {
   }
   fs::permissions(device, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                   fs::perm_options::remove);
+  // A dry run foresees it: the same number of files that will not be installed or merged.
+  const RunResult dry = runInstaller(kSetupExe, prefix, {}, {"--dry-run"}, user);
   const RunResult run = runInstaller(kSetupExe, prefix, {}, {"--verbose"}, user);
+  EXPECT_EQ(dry.exitCode, 1) << dry.errors;
+  const std::vector<std::string> dryTotals = linesMentioning(dry.errors, " of 52 files would not be installed or merged");
+  const std::vector<std::string> realTotals = linesMentioning(run.errors, " of 52 files were not installed or merged");
+  ASSERT_EQ(dryTotals.size(), 1u) << dry.errors;
+  ASSERT_EQ(realTotals.size(), 1u) << run.errors;
+  EXPECT_EQ(dryTotals[0].substr(0, dryTotals[0].find(" of 52")), realTotals[0].substr(0, realTotals[0].find(" of 52")));
   EXPECT_EQ(run.exitCode, 1) << run.errors;
   EXPECT_EQ(numberedLines(run.errors), 52u) << run.errors;
   // Each description fails on its scratch file, named in its line; the profiles are all written.
