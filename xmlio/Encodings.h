@@ -188,31 +188,3 @@ dom::Node writeList(Placement where, std::string_view name, std::string_view ent
   return element;
 }
 
-// A fixed-size array: the first N children by position, names not looked at; fewer than N fail.
-template <class T, std::size_t N, class ReadEntry>
-void readFixedArray(const dom::Node& element, std::array<T, N>& entries, ReadEntry readEntry) {
-  PositionalReader children(element);
-  for (T& entry : entries) readEntry(children.next(), entry);
-}
-
-// A list taking every child, whatever its name, appended in document order.
-template <class T, class ReadEntry>
-void readEveryChild(const dom::Node& element, std::vector<T>& entries, ReadEntry readEntry) {
-  forEachChild(element, [&](const dom::Node& child) {
-    T entry{};
-    readEntry(child, entry);
-    entries.push_back(std::move(entry));
-  });
-}
-
-// A list taking only the children named `entryName`, appended in document order.
-template <class T, class ReadEntry>
-void readChildrenNamed(const dom::Node& element, std::string_view entryName, std::vector<T>& entries,
-                       ReadEntry readEntry) {
-  forEachChild(element, [&](const dom::Node& child) {
-    if (!child.hasName(entryName)) return;
-    T entry{};
-    readEntry(child, entry);
-    entries.push_back(std::move(entry));
-  });
-}

@@ -425,17 +425,6 @@ class ReadingStyles : public ::testing::Test {
   dom::Document document_;
 };
 
-TEST_F(ReadingStyles, AFixedArrayNeedsAllItsChildrenAndIgnoresTheRest) {
-  std::array<int, 24> entries{};
-  EXPECT_THROW(readFixedArray(load("<a>" + children(23) + "</a>"), entries, readInt), dom::Error);
-  readFixedArray(load("<a>" + children(25) + "</a>"), entries, readInt);
-  EXPECT_EQ(entries[0], 100);
-  EXPECT_EQ(entries[23], 123);
-  std::array<int, 2> two{};
-  readFixedArray(load("<a><value1>7</value1><value0>8</value0></a>"), two, readInt);
-  EXPECT_EQ(two, (std::array<int, 2>{7, 8})) << "order counts, names do not";
-}
-
 TEST_F(ReadingStyles, APositionalReadCountsCommentsAndProcessingInstructions) {
   const dom::Node root = load("<r>\n  <a>1</a>\n  <!-- note -->\n  <?pi data?>\n  <b>2</b>\n</r>");
   PositionalReader reader(root);
@@ -451,19 +440,6 @@ TEST_F(ReadingStyles, APositionalReadCountsCommentsAndProcessingInstructions) {
   } catch (const dom::Error& e) {
     EXPECT_EQ(e.code(), dom::kInvalidPointer);
   }
-}
-
-TEST_F(ReadingStyles, ListsTakeEveryChildOrOnlyThoseNamed) {
-  const dom::Node root = load("<l><value>1</value><other>2</other><!-- c --><value>3</value></l>");
-  std::vector<int> named;
-  readChildrenNamed(root, "value", named, readInt);
-  EXPECT_EQ(named, (std::vector<int>{1, 3}));
-  std::vector<int> every;
-  readEveryChild(root, every, readInt);
-  EXPECT_EQ(every, (std::vector<int>{1, 2, 0, 3})) << "a comment is a child whose text reads as 0";
-  std::vector<int> none;
-  readEveryChild(load("<l/>"), none, readInt);
-  EXPECT_TRUE(none.empty());
 }
 
 TEST_F(ReadingStyles, ArraysAndListsWriteOneChildPerEntry) {
