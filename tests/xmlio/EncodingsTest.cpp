@@ -414,12 +414,6 @@ class ReadingStyles : public ::testing::Test {
     EXPECT_TRUE(document_) << text;
     return document_ ? xmltest::rootOf(document_) : dom::Node();
   }
-  static std::string children(int count) {
-    std::string text;
-    for (int i = 0; i < count; ++i) text += "<value" + std::to_string(i) + ">" + std::to_string(i + 100) + "</value" + std::to_string(i) + ">";
-    return text;
-  }
-  static void readInt(const dom::Node& node, int& value) { value = readIntValue(node); }
 
   xmltest::TempFolder folder_;
   dom::Document document_;
