@@ -227,6 +227,15 @@ TEST_F(DsrTool, DiffComparesTheMediaByTheMergesIdentity) {
   const ToolRun same = dsrtool({"diff", before, before});
   EXPECT_EQ(same.status, kExitOk);
   EXPECT_EQ(same.out, "");
+
+  // A list one entry longer names that entry, not every field after it.
+  std::string shorter = mediumXml("Vinyl", true), longer = shorter;
+  shorter.replace(shorter.find("<e/>"), 4, "<e><value>1.000</value></e>");
+  longer.replace(longer.find("<e/>"), 4, "<e><value>1.000</value><value>2.000</value></e>");
+  const ToolRun grown = dsrtool({"diff", write("short.dsr", minimalDescription("3.3.0.0", "<aMediaInfoList>" + shorter + "</aMediaInfoList>")),
+                                 write("long.dsr", minimalDescription("3.3.0.0", "<aMediaInfoList>" + longer + "</aMediaInfoList>"))});
+  EXPECT_EQ(grown.status, kExitUnreadable);
+  EXPECT_EQ(grown.out, "fields differ: \"Vinyl\": aflFeedCalibration[1]\n");
 }
 
 std::vector<std::string> shippedDescriptions() {

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <map>
 #include <ostream>
 #include <regex>
 #include <string_view>
@@ -121,16 +122,23 @@ int diff(const std::string& fileA, const std::string& fileB, std::ostream& out, 
           << fileA << ", " << (other.bVisibleMedia ? "visible" : "hidden") << " in " << fileB << "\n";
       same = false;
     }
-    std::vector<std::string> fieldsA = flattenMedium(medium), fieldsB = flattenMedium(other);
+    // Fields are matched by their path, so that a list one entry longer names that entry rather than
+    // every field after it.
+    const std::vector<std::string> fieldsA = flattenMedium(medium), fieldsB = flattenMedium(other);
+    const auto pathOf = [](const std::string& line) { return line.substr(0, line.find('=')); };
+    std::map<std::string, std::string> byPathB;
+    for (const std::string& line : fieldsB) byPathB.emplace(pathOf(line), line);
     std::vector<std::string> differing;
-    for (std::size_t i = 0; i < std::max(fieldsA.size(), fieldsB.size()); ++i) {
-      const std::string& lineA = i < fieldsA.size() ? fieldsA[i] : std::string();
-      const std::string& lineB = i < fieldsB.size() ? fieldsB[i] : std::string();
-      if (lineA == lineB) continue;
-      const std::string& line = lineA.empty() ? lineB : lineA;
-      const std::string field = line.substr(0, line.find('='));
-      if (field != "bVisibleMedia" && (differing.empty() || differing.back() != field)) differing.push_back(field);
+    const auto differs = [&](const std::string& path) {
+      if (path != "bVisibleMedia") differing.push_back(path);
+    };
+    for (const std::string& line : fieldsA) {
+      const auto inB = byPathB.find(pathOf(line));
+      if (inB == byPathB.end() || inB->second != line) differs(pathOf(line));
+      if (inB != byPathB.end()) byPathB.erase(inB);
     }
+    for (const std::string& line : fieldsB)
+      if (byPathB.count(pathOf(line)) != 0) differs(pathOf(line));
     if (!differing.empty()) {
       out << "fields differ: " << named(medium) << ": " << differing.front();
       for (std::size_t i = 1; i < std::min<std::size_t>(differing.size(), 5); ++i) out << ", " << differing[i];
