@@ -44,6 +44,10 @@ WriteResult backUp(const std::string& target, const std::string& backupPath) {
     removeIfPresent(scratch);
     return result;
   }
+  // When the backup already was the target's own file (a run ended between making it and replacing
+  // the target), the rename of one name of a file over another name of it does nothing (POSIX) and
+  // leaves the scratch name: it goes here.
+  if (!removeIfPresent(scratch)) return failed(WriteFailure::Backup, "cannot remove " + scratch);
   return {};
 }
 

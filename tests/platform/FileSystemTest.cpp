@@ -130,6 +130,20 @@ TEST_F(DriveMapping, CreateNewFileNeverReplacesAnythingNotEvenALink) {
   EXPECT_FALSE(testfiles::exists(drive("Program Files/Tarvel/Device/link.tmp")));
 }
 
+// A run that ended after making the backup and before replacing the target leaves P.bak as a second
+// name of P; the next replacing write still leaves no scratch name behind, and P.bak the old content.
+TEST_F(DriveMapping, ABackupThatIsAlreadyTheTargetLeavesNoScratchName) {
+  const std::string folder = "C:\\Program Files\\Tarvel\\Device\\";
+  const std::string target = drive("Program Files/Tarvel/Device/d.dsr");
+  writeFile(target, "installed");
+  ASSERT_EQ(::link(target.c_str(), (target + ".bak").c_str()), 0);
+  ASSERT_TRUE(platform::writeFileReplacing(folder + "d.dsr", "merged", folder + "d.dsr.bak"));
+  EXPECT_EQ(readFile(target), "merged");
+  EXPECT_EQ(readFile(target + ".bak"), "installed");
+  EXPECT_FALSE(testfiles::exists(target + ".bak.out"));
+  EXPECT_FALSE(testfiles::exists(target + ".out"));
+}
+
 TEST_F(DriveMapping, WriteAndMove) {
   const std::string folder = "C:\\Program Files\\Tarvel\\Device\\";
   writeFile(drive("Program Files/Tarvel/Device/a.dsr"), "new description");
