@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "ExpectedFiles.h"
 #include "tests/support/TestFiles.h"
 
@@ -43,15 +45,16 @@ inline RunResult runSetup(const std::vector<std::string>& arguments, const std::
   return result;
 }
 
-// One file that the plan writes: its Windows path below the installation folder and its source.
-struct PlannedFile {
+// One file of the expected table, with the data file under resources/ that should arrive there.
+struct ExpectedInstall {
   std::string relativePath;  // "Tessaprint\Device\Nexlume Q7.bmp"
   std::string sourcePath;    // the file under resources/
 };
 
 // The 52 files of the expected table in order, with the files of resources/files.tsv behind their
-// resources (which data file stands behind a resource is the project's data, not the plan).
-inline std::vector<PlannedFile> plannedFiles() {
+// resources (which data file stands behind a resource is the project's data, not the plan). A
+// resource that files.tsv does not name fails the calling test.
+inline std::vector<ExpectedInstall> expectedFiles() {
   std::map<int, std::string> sources;
   std::istringstream manifest(testfiles::readFile(std::string(NEXLUME_SOURCE_DIR) + "/resources/files.tsv"));
   for (std::string line; std::getline(manifest, line);) {
@@ -59,8 +62,13 @@ inline std::vector<PlannedFile> plannedFiles() {
     if (line.empty() || line[0] == '#' || tab == std::string::npos) continue;
     sources[std::stoi(line.substr(0, tab))] = std::string(NEXLUME_SOURCE_DIR) + "/resources/" + line.substr(tab + 1);
   }
-  std::vector<PlannedFile> files;
-  for (const ExpectedFile& expected : kExpectedFiles) files.push_back({expected.relativePath, sources[expected.resourceId]});
+  std::vector<ExpectedInstall> files;
+  for (const ExpectedFile& expected : kExpectedFiles) {
+    auto source = sources.find(expected.resourceId);
+    if (source == sources.end())
+      ADD_FAILURE() << "resource " << expected.resourceId << " of " << expected.relativePath << " is not in resources/files.tsv";
+    files.push_back({expected.relativePath, source == sources.end() ? std::string() : source->second});
+  }
   return files;
 }
 

@@ -10,7 +10,7 @@
 
 namespace {
 
-using e2e::plannedFiles;
+using e2e::expectedFiles;
 using e2e::runSetup;
 using testfiles::readFile;
 
@@ -104,12 +104,12 @@ std::string noticeLine(const std::string& path, const std::string& what) {
   return "nexlume-q7-setup: " + path + ": " + what + "\r";
 }
 
-// Every planned file is on disk, byte for byte its source under resources/.
+// Every expected file is on disk, byte for byte its source under resources/.
 void expectAllInstalled(const HostPrefix& prefix) {
-  for (const auto& planned : plannedFiles()) {
-    std::string source = readFile(planned.sourcePath);
-    ASSERT_FALSE(source.empty()) << planned.sourcePath;
-    EXPECT_TRUE(readFile(prefix.file(planned.relativePath)) == source) << planned.relativePath;
+  for (const auto& expected : expectedFiles()) {
+    std::string source = readFile(expected.sourcePath);
+    ASSERT_FALSE(source.empty()) << expected.sourcePath;
+    EXPECT_TRUE(readFile(prefix.file(expected.relativePath)) == source) << expected.relativePath;
   }
 }
 
@@ -117,12 +117,12 @@ TEST(InstallRun, AFreshHostGetsEveryFileOfThePlanInOrder) {
   HostPrefix prefix(machineHost());
   e2e::RunResult result = prefix.run();
   EXPECT_EQ(result.exitStatus, 0);
-  auto planned = plannedFiles();
-  ASSERT_EQ(planned.size(), 52u);
+  auto expected = expectedFiles();
+  ASSERT_EQ(expected.size(), 52u);
   ASSERT_EQ(result.lines.size(), 52u);
-  for (std::size_t i = 0; i < planned.size(); ++i) {
-    std::size_t size = std::filesystem::file_size(planned[i].sourcePath);
-    EXPECT_EQ(result.lines[i], successLine(static_cast<int>(i + 1), kInstallPathShown + planned[i].relativePath, size));
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    std::size_t size = std::filesystem::file_size(expected[i].sourcePath);
+    EXPECT_EQ(result.lines[i], successLine(static_cast<int>(i + 1), kInstallPathShown + expected[i].relativePath, size));
   }
   expectAllInstalled(prefix);
 }
@@ -136,8 +136,8 @@ TEST(InstallRun, ASecondRunWritesThePlainFilesAgainUnchanged) {
   // Steps 1 to 47 (44 files) are plain writes in both runs; the descriptions follow.
   ASSERT_GE(second.lines.size(), 52u);
   for (std::size_t i = 0; i < 44; ++i) EXPECT_EQ(second.lines[i], first.lines[i]);
-  auto planned = plannedFiles();
-  for (std::size_t i = 0; i < 44; ++i) EXPECT_TRUE(readFile(prefix.file(planned[i].relativePath)) == readFile(planned[i].sourcePath));
+  auto expected = expectedFiles();
+  for (std::size_t i = 0; i < 44; ++i) EXPECT_TRUE(readFile(prefix.file(expected[i].relativePath)) == readFile(expected[i].sourcePath));
 }
 
 TEST(InstallRun, TheDemoHostOfTheExamplesInstalls) {
@@ -216,11 +216,11 @@ TEST(InstallRun, AMissingProfilesFolderFailsEveryProfileAndTheRunGoesOn) {
   EXPECT_FALSE(testfiles::exists(prefix.host("Profiles")));
   e2e::RunResult result = prefix.run();
   EXPECT_EQ(result.exitStatus, 1);
-  auto planned = plannedFiles();
+  auto expected = expectedFiles();
   const RunLines lines = splitLines(result.lines);
   ASSERT_EQ(lines.numbered.size(), 52u);
-  for (std::size_t i = 0; i < planned.size(); ++i) {
-    const std::string path = kInstallPathShown + planned[i].relativePath;
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    const std::string path = kInstallPathShown + expected[i].relativePath;
     bool profile = i >= 17 && i < 44;
     if (profile) {
       EXPECT_EQ(lines.numbered[i], cannotOpenLine(static_cast<int>(i + 1), path));
@@ -228,7 +228,7 @@ TEST(InstallRun, AMissingProfilesFolderFailsEveryProfileAndTheRunGoesOn) {
       EXPECT_EQ(lines.after[i], std::vector<std::string>{noticeLine(path, "not installed: cannot create " + path +
                                                                                 ".out: No such file or directory")});
     } else {
-      EXPECT_EQ(lines.numbered[i], successLine(static_cast<int>(i + 1), path, std::filesystem::file_size(planned[i].sourcePath)));
+      EXPECT_EQ(lines.numbered[i], successLine(static_cast<int>(i + 1), path, std::filesystem::file_size(expected[i].sourcePath)));
       EXPECT_TRUE(lines.after[i].empty()) << lines.after[i].front();
     }
   }
@@ -252,11 +252,11 @@ TEST(InstallRun, PathsThatLeadNowhereFailStepByStep) {
     auto before = prefix.snapshot();
     e2e::RunResult result = prefix.run();
     EXPECT_EQ(result.exitStatus, 1) << c.what;
-    auto planned = plannedFiles();
+    auto expected = expectedFiles();
     const RunLines lines = splitLines(result.lines);
     ASSERT_EQ(lines.numbered.size(), 52u) << c.what;
-    for (std::size_t i = 0; i < planned.size(); ++i) {
-      EXPECT_EQ(lines.numbered[i], cannotOpenLine(static_cast<int>(i + 1), c.shown + planned[i].relativePath)) << c.what;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      EXPECT_EQ(lines.numbered[i], cannotOpenLine(static_cast<int>(i + 1), c.shown + expected[i].relativePath)) << c.what;
       EXPECT_EQ(lines.after[i].size(), 1u) << c.what;
     }
     EXPECT_EQ(lines.summary, "nexlume-q7-setup: 52 of 52 files were not installed or merged\r") << c.what;
@@ -349,21 +349,21 @@ TEST(FaultInjection, AnyFailedOperationLeavesCompleteFilesOrNoneAndIsReported) {
     operations = std::stoi(readFile(scratch / "count"));
   }
   ASSERT_GT(operations, 104);  // at least a create and a write per file
-  auto planned = plannedFiles();
+  auto expected = expectedFiles();
   std::vector<std::string> sources;
-  for (const auto& file : planned) sources.push_back(readFile(file.sourcePath));
+  for (const auto& file : expected) sources.push_back(readFile(file.sourcePath));
   for (int k = 1; k <= operations; ++k) {
     HostPrefix prefix(machineHost());
     e2e::RunResult result = prefix.run({}, {"NEXLUME_FAULT_AT=" + std::to_string(k)});
     ASSERT_TRUE(result.exitStatus == 0 || result.exitStatus == 1) << "k=" << k << " status " << result.exitStatus;
     bool allThere = true;
-    for (std::size_t i = 0; i < planned.size(); ++i) {
-      std::string installed = prefix.file(planned[i].relativePath);
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      std::string installed = prefix.file(expected[i].relativePath);
       if (!testfiles::exists(installed)) {
         allThere = false;
         continue;
       }
-      EXPECT_TRUE(readFile(installed) == sources[i]) << "k=" << k << " " << planned[i].relativePath;
+      EXPECT_TRUE(readFile(installed) == sources[i]) << "k=" << k << " " << expected[i].relativePath;
     }
     EXPECT_EQ(result.exitStatus, allThere ? 0 : 1) << "k=" << k;
   }

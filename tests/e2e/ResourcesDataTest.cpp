@@ -11,7 +11,7 @@
 
 namespace {
 
-using e2e::plannedFiles;
+using e2e::expectedFiles;
 using testfiles::readFile;
 
 const std::string kResources = std::string(NEXLUME_SOURCE_DIR) + "/resources";
@@ -20,11 +20,11 @@ bool endsWith(const std::string& text, const std::string& suffix) {
   return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-TEST(ResourcesData, EveryPlannedFileIsThereAndOfItsKind) {
-  auto planned = plannedFiles();
-  ASSERT_EQ(planned.size(), 52u);
+TEST(ResourcesData, EveryExpectedFileIsThereAndOfItsKind) {
+  auto expected = expectedFiles();
+  ASSERT_EQ(expected.size(), 52u);
   int profiles = 0;
-  for (const auto& file : planned) {
+  for (const auto& file : expected) {
     std::string content = readFile(file.sourcePath);
     ASSERT_FALSE(content.empty()) << file.relativePath;
     // the folder mirrors the installed tree
@@ -51,7 +51,7 @@ TEST(ResourcesData, EveryPlannedFileIsThereAndOfItsKind) {
 
 TEST(ResourcesData, ProfilesAreCmykOutputProfilesThatTransform) {
   int checked = 0;
-  for (const auto& file : plannedFiles()) {
+  for (const auto& file : expectedFiles()) {
     if (!endsWith(file.relativePath, ".icc")) continue;
     ++checked;
     cmsHPROFILE profile = cmsOpenProfileFromFile(file.sourcePath.c_str(), "r");
