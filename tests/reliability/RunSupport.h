@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "model/DeviceSeriesIO.h"
+#include "tests/e2e/ExpectedFiles.h"
 
 namespace reliability {
 
@@ -32,10 +33,17 @@ inline const std::string kExamplePrefix = std::string(NEXLUME_SOURCE_DIR) + "/ex
 inline const std::string kHostFolder = "drive_c/Program Files (x86)/Tarvel/Tarvel Tessaprint Dual";
 inline const std::string kDeviceFolder = kHostFolder + "/Tessaprint/Device";
 
-// The eight descriptions the plan installs.
-inline const std::vector<std::string> kDescriptions = {
-    "Nexlume Q7 D2.dsr",    "Nexlume Q7 D4 PG.dsr",  "Nexlume Q7 D2 PG.dsr",  "Nexlume Q7M D4.dsr",
-    "Nexlume Q7M D4 PG.dsr", "Nexlume Q7M D2.dsr",   "Nexlume Q7M D2 PG.dsr", "Nexlume Q7 D4.dsr"};
+// The eight descriptions a run installs, by file name in the device folder, in the order of the
+// end-to-end tests' table of expected files.
+inline const std::vector<std::string> kDescriptions = [] {
+  const std::string deviceFolder = "Tessaprint\\Device\\";
+  std::vector<std::string> names;
+  for (const e2e::ExpectedFile& file : e2e::kExpectedFiles) {
+    const std::string path = file.relativePath;
+    if (path.starts_with(deviceFolder) && path.ends_with(".dsr")) names.push_back(path.substr(deviceFolder.size()));
+  }
+  return names;
+}();
 
 inline std::string readFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
