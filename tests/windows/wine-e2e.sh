@@ -81,29 +81,56 @@ run_posix() {
 status_is() { [[ $(cat "$1.status") == "$2" ]]; }
 line_count_is() { [[ $(grep -c $'\r$' "$1") == "$2" ]]; }
 
-# Lines [01] to [52], each a success, ending in CR LF; `suffix` is what the description paths end
-# in (".dsr" on a fresh install, ".dsr.tmp" when they were merged).
+# The 52 files a run writes, in order, from the end-to-end tests' own table (tests/e2e/ExpectedFiles.h):
+# expected_ids[i] is the resource of file i, expected_paths[i] its path below the installation folder
+# as Windows names it; data_file[id] is the file under resources/ behind a resource (resources/files.tsv).
+expected_ids=()
+expected_paths=()
+while IFS=$'\t' read -r id relative; do
+  expected_ids+=("$id")
+  expected_paths+=("$relative")
+done < <(perl -ne 'if (/^\s*\{"(.*)", (\d+)\},$/) { my ($path, $id) = ($1, $2); $path =~ s/\\\\/\\/g; print "$id\t$path\n" }' \
+  "$root/tests/e2e/ExpectedFiles.h")
+if [[ ${#expected_paths[@]} -ne 52 ]]; then
+  echo "cannot read the 52 expected files from tests/e2e/ExpectedFiles.h (read ${#expected_paths[@]})" >&2
+  exit 2
+fi
+declare -A data_file
+while IFS=$'\t' read -r id relative; do
+  [[ -z $id || $id == \#* ]] && continue
+  data_file[$id]="$root/resources/$relative"
+done <"$root/resources/files.tsv"
+
+# Lines [01] to [52] ending in CR LF, each the success line of the expected file of its number, with
+# the size of the resource behind it; `suffix` is what the description paths end in (".dsr" on a
+# fresh install, ".dsr.tmp" when they were merged: the new description is extracted beside it).
 numbered_successes() {
-  local file=$1 suffix=$2 n=0 line
+  local file=$1 suffix=$2 n=0 line number path size
   while IFS= read -r line; do
+    if [[ $n -ge 52 ]]; then
+      echo "  a line after the 52nd: $line"
+      return 1
+    fi
+    printf -v number '%02d' $((n + 1))
+    path="$install_path${expected_paths[n]}"
+    [[ $path == *.dsr ]] && path="${path%.dsr}$suffix"
+    size=$(stat -c %s "${data_file[${expected_ids[n]}]:-}") || return 1
+    [[ $line == "[$number] $path ( $size Bytes ) successfly updated!"$'\r' ]] ||
+      { echo "  line $number: $line"; echo "  expected: [$number] $path ( $size Bytes ) successfly updated!"; return 1; }
     n=$((n + 1))
-    local number
-    printf -v number '%02d' "$n"
-    [[ $line == "[$number] C:\\"*" Bytes ) successfly updated!"$'\r' ]] || { echo "  unexpected line: $line"; return 1; }
-    [[ $line != *.dsr" ("* && $line != *.dsr.tmp" ("* ]] || [[ $line == *"$suffix ("* ]] || { echo "  unexpected line: $line"; return 1; }
   done <"$file"
-  [[ $n -eq 52 ]]
+  [[ $n -eq 52 ]] || { echo "  $n lines"; return 1; }
 }
 
-# Every embedded file of resources/files.tsv, byte for byte, in the installed tree $1;
+# Every expected file in the installed tree $1, byte for byte the data file of its resource;
 # `descriptions` says whether the .dsr files are compared too (not after a merge).
 installed_files_match() {
-  local folder=$1 descriptions=$2 id relative
-  while IFS=$'\t' read -r id relative; do
-    [[ -z $id || $id == \#* ]] && continue
+  local folder=$1 descriptions=$2 i relative
+  for i in "${!expected_paths[@]}"; do
+    relative=${expected_paths[i]//\\//}
     [[ $descriptions == no && $relative == *.dsr ]] && continue
-    cmp -s "$root/resources/$relative" "$folder/$relative" || { echo "  differs: $relative"; return 1; }
-  done <"$root/resources/files.tsv"
+    cmp -s "${data_file[${expected_ids[i]}]:-}" "$folder/$relative" || { echo "  differs: $relative"; return 1; }
+  done
 }
 
 # The same plain files in both trees, byte for byte, and descriptions that dsrtool reads as the same
@@ -170,7 +197,7 @@ for round in 1 2; do
   run_windows "$work/windows-$round"
   run_posix "$work/posix-prefix" "$work/posix-$round"
   check "run $round: exit status 0" status_is "$work/windows-$round" 0
-  check "run $round: 52 numbered success lines on the debugger channel" numbered_successes "$work/windows-$round" "$suffix"
+  check "run $round: the success line of each expected file, in order, on the debugger channel" numbered_successes "$work/windows-$round" "$suffix"
   check "run $round: the same lines as the POSIX build" cmp -s "$work/windows-$round" "$work/posix-$round"
   check "run $round: the POSIX build succeeded too" status_is "$work/posix-$round" 0
   if [[ $round == 1 ]]; then
@@ -189,7 +216,7 @@ mkdir -p "$log_dir"
 run_windows "$work/logged" '/LOG=C:\nexlume-logs\run.log'
 check "/LOG: exit status 0" status_is "$work/logged" 0
 check "/LOG: the log holds the lines of the debugger channel, each with one CR LF" cmp -s "$log_dir/run.log" "$work/logged"
-check "/LOG: 52 numbered lines in the log" numbered_successes "$log_dir/run.log" .dsr.tmp
+check "/LOG: the success line of each expected file, in order, in the log" numbered_successes "$log_dir/run.log" .dsr.tmp
 tree_sums "$windows_folder" >"$work/before-dry"
 run_windows "$work/dry" /DRYRUN '/LOG:C:\nexlume-logs\dry.log'
 check "/DRYRUN: exit status 0" status_is "$work/dry" 0
