@@ -10,14 +10,13 @@
 //   component loads it, so both refuse the same documents (a document type declaration that
 //   declares anything among them); only the component's own syntax verdict calls a file not
 //   well-formed;
-// - the component keeps all white space while it parses (its own dropping of blanks also cuts
-//   spaces off text beside a reference or a line end), and then whitespace-only text nodes are
-//   removed, which leaves the tree that its default gives, with every text untrimmed;
+// - the component is given the checked text without its whitespace-only text between markup (what
+//   pugixml drops), and keeps all other white space while it parses (its own dropping of blanks
+//   also cuts spaces off text beside a reference or a line end);
 // - names, and texts with characters that XML cannot hold, are refused when they are set;
-// - the saved text is laid out as the pugixml backend lays it out: whitespace is added to a copy of
-//   the document, a loaded declaration is written declaring UTF-8, and an empty element is written
-//   "<name />"; the bytes are written through the platform's file layer (flushed, and removed when
-//   the write fails).
+// - the saved text is the component's own serialisation laid out again by the saved-text writer
+//   that the pugixml backend uses (xmlio/SavedText.h); the bytes are written through the
+//   platform's file layer.
 // Each document holds its own COM initialisation, so that its nodes stay valid whoever else
 // uninitialises; the component's libraries stay loaded until exit (IsMsxmlAvailable).
 #include <windows.h>
@@ -30,6 +29,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <new>
 #include <optional>
@@ -41,6 +41,7 @@
 #include "platform/Registry.h"
 #include "platform/win32/WideText.h"
 #include "xmlio/Dom.h"
+#include "xmlio/SavedText.h"
 #include "xmlio/XmlSource.h"
 
 namespace {
@@ -144,7 +145,9 @@ class Variant {
     if (value_.bstrVal == nullptr) throw dom::Error(dom::kOutOfMemory);
   }
   // A byte array (VT_ARRAY | VT_UI1): a document's bytes, which the component reads as it reads a file.
-  explicit Variant(const std::vector<std::uint8_t>& bytes) : Variant() {
+  explicit Variant(const std::vector<std::uint8_t>& bytes)
+      : Variant(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())) {}
+  explicit Variant(std::string_view bytes) : Variant() {
     SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
     if (array == nullptr) throw dom::Error(dom::kOutOfMemory);
     void* data = nullptr;
@@ -262,126 +265,12 @@ ComRef<IXMLDOMDocument2> createDomDocument() {
   return document;
 }
 
-// ---- Indentation of the saved text -------------------------------------------------------------------
+// ---- The saved text ------------------------------------------------------------------------------
 
-constexpr wchar_t kIndent[] = L"  ";
-
-bool holdsText(IXMLDOMNode* node) {
-  ComRef<IXMLDOMNode> child;
-  check(node->get_firstChild(child.out()));
-  while (child) {
-    const DOMNodeType type = typeOf(child.get());
-    if (type == NODE_TEXT || type == NODE_CDATA_SECTION || type == NODE_ENTITY_REFERENCE) return true;
-    ComRef<IXMLDOMNode> next;
-    check(child->get_nextSibling(next.out()));
-    child = std::move(next);
-  }
-  return false;
-}
-
-void insertWhitespace(IXMLDOMDocument* document, IXMLDOMNode* parent, IXMLDOMNode* before, const std::wstring& text) {
-  ComRef<IXMLDOMText> whitespace;
-  check(document->createTextNode(Bstr(text).get(), whitespace.out()));
-  Variant reference;
-  if (before != nullptr) {
-    reference.get().vt = VT_UNKNOWN;
-    reference.get().punkVal = before;
-    before->AddRef();
-  }
-  ComRef<IXMLDOMNode> inserted;
-  check(parent->insertBefore(whitespace.get(), reference.get(), inserted.out()));
-}
-
-// Puts every child of an element that holds no text on a line of its own, one indent deeper.
-void indentChildren(IXMLDOMDocument* document, IXMLDOMNode* element, const std::wstring& indent) {
-  ComRef<IXMLDOMNode> child;
-  check(element->get_firstChild(child.out()));
-  if (!child || holdsText(element)) return;
-  const std::wstring inner = indent + kIndent;
-  while (child) {
-    insertWhitespace(document, element, child.get(), L"\n" + inner);
-    if (typeOf(child.get()) == NODE_ELEMENT) indentChildren(document, child.get(), inner);
-    ComRef<IXMLDOMNode> next;
-    check(child->get_nextSibling(next.out()));
-    child = std::move(next);
-  }
-  insertWhitespace(document, element, nullptr, L"\n" + indent);
-}
-
-// The declaration of a saved document: the pseudo-attributes of `data` in single quotes, the
-// encoding declared as UTF-8 (the saved text is always UTF-8).
-std::wstring utf8Declaration(std::wstring_view data) {
-  std::wstring text;
-  std::size_t at = 0;
-  while (true) {
-    while (at < data.size() && iswspace(data[at])) ++at;
-    const std::size_t equals = data.find(L'=', at);
-    if (equals == std::wstring_view::npos) break;
-    std::size_t open = equals + 1;
-    while (open < data.size() && iswspace(data[open])) ++open;
-    if (open >= data.size() || (data[open] != L'\'' && data[open] != L'"')) break;
-    const std::size_t close = data.find(data[open], open + 1);
-    if (close == std::wstring_view::npos) break;
-    std::wstring_view name = data.substr(at, equals - at);
-    while (!name.empty() && iswspace(name.back())) name.remove_suffix(1);
-    const std::wstring_view value = name == L"encoding" ? L"UTF-8" : data.substr(open + 1, close - open - 1);
-    if (!text.empty()) text += L' ';
-    text.append(name).append(L"='").append(value).append(L"'");
-    at = close + 1;
-  }
-  return text;
-}
-
-// Writes the copy's declaration as the saved text will be encoded.
-void declareUtf8(IXMLDOMDocument* document) {
-  ComRef<IXMLDOMNode> first;
-  check(document->get_firstChild(first.out()));
-  if (!first || typeOf(first.get()) != NODE_PROCESSING_INSTRUCTION) return;
-  Bstr target;
-  check(first->get_nodeName(target.out()));
-  if (target.view() != L"xml") return;
-  Variant data;
-  check(first->get_nodeValue(data.out()));
-  const std::wstring_view loaded = data.get().vt == VT_BSTR && data.get().bstrVal != nullptr
-                                       ? std::wstring_view(data.get().bstrVal, SysStringLen(data.get().bstrVal))
-                                       : std::wstring_view();
-  ComRef<IXMLDOMProcessingInstruction> declaration;
-  check(document->createProcessingInstruction(target.get(), Bstr(utf8Declaration(loaded)).get(), declaration.out()));
-  ComRef<IXMLDOMNode> replaced;
-  check(document->replaceChild(declaration.get(), first.get(), replaced.out()));
-}
-
-// Empty-element tags as "<name />", the layout of the pugixml backend, so that both builds write the
-// same bytes. In the component's text '>' is escaped everywhere but in markup, so outside comments,
-// processing instructions and CDATA sections "/>" only ends an empty-element tag.
-std::string spaceBeforeEmptyTagEnd(const std::string& text) {
-  std::string out;
-  out.reserve(text.size() + text.size() / 16);
-  const struct {
-    std::string_view open, close;
-  } skipped[] = {{"<!--", "-->"}, {"<?", "?>"}, {"<![CDATA[", "]]>"}};
-  std::size_t at = 0;
-  while (at < text.size()) {
-    bool copied = false;
-    for (const auto& markup : skipped) {
-      if (text[at] != '<') break;
-      if (text.compare(at, markup.open.size(), markup.open) != 0) continue;
-      const std::size_t close = text.find(markup.close, at + markup.open.size());
-      const std::size_t end = close == std::string::npos ? text.size() : close + markup.close.size();
-      out.append(text, at, end - at);
-      at = end;
-      copied = true;
-      break;
-    }
-    if (copied) continue;
-    if (text.compare(at, 2, "/>") == 0 && at > 0 && text[at - 1] != ' ') out += ' ';
-    out += text[at++];
-  }
-  return out;
-}
-
-// The document's XML text as the component saves it, into memory.
-std::string savedText(IXMLDOMDocument* document) {
+// The component's serialisation of the document into memory, in the encoding its declaration names.
+// Saved to a stream it is faithful: no white space of its own, every character as it is (its `xml`
+// property, by contrast, indents and turns line feeds into CR LF).
+std::string savedToMemory(IXMLDOMDocument* document) {
   ComRef<IStream> stream;
   check(CreateStreamOnHGlobal(nullptr, TRUE, stream.out()));
   Variant target;
@@ -400,21 +289,32 @@ std::string savedText(IXMLDOMDocument* document) {
   return text;
 }
 
-// Removes the whitespace-only text nodes that parsing with all white space kept.
-void removeWhitespaceText(IXMLDOMDocument2* document) {
-  ComRef<IXMLDOMNodeList> blanks;
-  check(document->selectNodes(Bstr(L"//text()[normalize-space(.)='']").get(), blanks.out()));
-  ComRef<IXMLDOMNode> blank;
-  check(blanks->nextNode(blank.out()));
-  while (blank) {
-    if (typeOf(blank.get()) == NODE_TEXT) {  // CDATA sections are text to XPath too, and are kept
-      ComRef<IXMLDOMNode> parent;
-      check(blank->get_parentNode(parent.out()));
-      ComRef<IXMLDOMNode> removed;
-      if (parent) check(parent->removeChild(blank.get(), removed.out()));
-    }
-    check(blanks->nextNode(blank.out()));
+// The document's serialisation in UTF-8. A declaration naming another encoding (which a load never
+// leaves: it makes the text UTF-8, and the frame declares UTF-8) is replaced by one declaring UTF-8
+// while the component serialises, and then put back.
+std::string serialisedText(IXMLDOMDocument* document) {
+  ComRef<IXMLDOMNode> first;
+  check(document->get_firstChild(first.out()));
+  if (!first || typeOf(first.get()) != NODE_PROCESSING_INSTRUCTION) return savedToMemory(document);
+  Bstr target;
+  check(first->get_nodeName(target.out()));
+  const std::string data = nodeValueOf(first.get());
+  if (target.view() != L"xml" || !xmlsource::declaresAnEncodingOtherThanUtf8(data)) return savedToMemory(document);
+  ComRef<IXMLDOMProcessingInstruction> utf8;
+  check(document->createProcessingInstruction(target.get(), textForDom(xmlsource::declarationDeclaringUtf8(data)).get(), utf8.out()));
+  ComRef<IXMLDOMNode> replaced;
+  check(document->replaceChild(utf8.get(), first.get(), replaced.out()));
+  std::string text;
+  std::exception_ptr failure;
+  try {
+    text = savedToMemory(document);
+  } catch (...) {
+    failure = std::current_exception();
   }
+  ComRef<IXMLDOMNode> restored;
+  check(document->replaceChild(first.get(), utf8.get(), restored.out()));
+  if (failure) std::rethrow_exception(failure);
+  return text;
 }
 
 // ---- Availability of the component -------------------------------------------------------------------
@@ -767,7 +667,8 @@ bool loadInto(std::shared_ptr<Document::Impl>& impl_, std::optional<std::vector<
       impl.loadError = why.empty() ? "cannot read the file" : "cannot read the file: " + why;
       return false;
     }
-    // The component reads the original bytes (a file, or a copy in memory); the checks convert theirs.
+    // The original bytes (the file, or a copy of those in memory) stay for the parser's verdict and
+    // its place should the component refuse the document; the checks convert theirs.
     std::vector<std::uint8_t> original;
     if (from.inMemory) {
       original = *bytes;
@@ -783,22 +684,13 @@ bool loadInto(std::shared_ptr<Document::Impl>& impl_, std::optional<std::vector<
       case xmlsource::MarkupCheck::Declined:
         return false;
     }
-    const std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
-    if (doctype.length > 0) {
-      // A document type declaration that only names the root is no node of the tree the framework
-      // reads (as on the pugixml backend), and Wine's component cannot walk past one: the component
-      // reads the checked UTF-8 text with the declaration blanked out, and with the XML declaration
-      // blanked too, since the text may no longer be in the encoding that one names. Blanks keep
-      // every place where it was, for messages.
-      std::fill_n(bytes->begin() + static_cast<std::ptrdiff_t>(doctype.at), doctype.length, ' ');
-      if (text.starts_with("<?xml")) {
-        const std::size_t end = text.find("?>");
-        std::fill_n(bytes->begin(), end + 2, ' ');
-      }
-      original = std::move(*bytes);
-      from.bytes = &original;
-      from.inMemory = true;
-    }
+    // The component reads the checked text without its blank text: it then builds the tree the
+    // framework reads (whitespace-only text between elements dropped, every other text untrimmed)
+    // while it parses, with all white space kept. A bare document type declaration is left out (no
+    // node of the tree, and Wine's component cannot walk past one), and the XML declaration is made
+    // to declare UTF-8, which the checked text is.
+    const std::string parsed = xmlsource::withoutBlankText(
+        std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), doctype);
     bytes.reset();
 
     ComRef<IXMLDOMDocument2> loading = createDomDocument();
@@ -806,13 +698,15 @@ bool loadInto(std::shared_ptr<Document::Impl>& impl_, std::optional<std::vector<
     check(loading->put_preserveWhiteSpace(VARIANT_TRUE));
     HRESULT result = S_OK;
     VARIANT_BOOL loaded = VARIANT_FALSE;
-    from.loadInto(loading.get(), result, loaded);
+    Variant parsedBytes{std::string_view(parsed)};
+    result = loading->load(parsedBytes.get(), &loaded);
     if (FAILED(result) || loaded != VARIANT_TRUE) {
+      // Something the checks let through: the parser's verdict and its place are those on the
+      // document as it stands.
       impl.loadError = describeParseError(from);
-      impl.rejectedContent = isSyntaxVerdict(loading.get(), result);
+      impl.rejectedContent = parserFindsSyntaxError(from);
       return false;
     }
-    removeWhitespaceText(loading.get());
     impl.document = std::move(loading);
     return true;
   } catch (const Error& error) {
@@ -846,21 +740,16 @@ std::string Document::loadError() const { return impl_ ? impl_->loadError : std:
 bool Document::loadRejectedContent() const { return impl_ && impl_->rejectedContent; }
 
 void Document::save(const std::string& path, const std::string& backupPath) const {
-  xmlsource::writeSavedText(path, text(), backupPath);
+  savedtext::writeToFile(path, savedtext::layOut(serialisedText(documentOf(impl_))).view(), backupPath);
 }
 
 std::string Document::text() const {
-  IXMLDOMDocument2* document = documentOf(impl_);
-  // The indentation goes into a copy, so that the document itself keeps exactly its nodes.
-  ComRef<IXMLDOMNode> copyNode;
-  check(document->cloneNode(VARIANT_TRUE, copyNode.out()));
-  ComRef<IXMLDOMDocument> copy;
-  check(copyNode->QueryInterface(kIidDomDocument, reinterpret_cast<void**>(copy.out())));
-  declareUtf8(copy.get());
-  ComRef<IXMLDOMElement> root;
-  check(copy->get_documentElement(root.out()));
-  if (root) indentChildren(copy.get(), root.get(), std::wstring());
-  return spaceBeforeEmptyTagEnd(savedText(copy.get()));
+  const savedtext::TextBuffer out = savedtext::layOut(serialisedText(documentOf(impl_)));
+  try {
+    return std::string(out.view());
+  } catch (const std::bad_alloc&) {
+    throw Error(kOutOfMemory);
+  }
 }
 
 Node Document::node() const {

@@ -19,6 +19,7 @@
 
 #include "platform/FileSystem.h"
 #include "xmlio/Dom.h"
+#include "xmlio/SavedText.h"
 #include "xmlio/XmlSource.h"
 
 namespace {
@@ -477,196 +478,51 @@ bool Document::loadRejectedContent() const { return impl_ && impl_->rejectedCont
 
 namespace {
 
-// The saved text, appended through a cursor into one buffer that grows by half when full.
-class TextBuffer {
- public:
-  // `expectedSize` sizes the buffer first, so that a text of about that size grows it at most once.
-  explicit TextBuffer(std::size_t expectedSize)
-      : capacity_(std::max(expectedSize, kInitialCapacity)),
-        text_(new char[capacity_]),
-        cursor_(text_.get()),
-        end_(text_.get() + capacity_) {}
-
-  void append(const char* text, std::size_t size) {
-    reserve(size);
-    std::memcpy(cursor_, text, size);
-    cursor_ += size;
-  }
-  void append(std::string_view text) { append(text.data(), text.size()); }
-  // A zero-terminated text, copied a byte at a time: names and values are short, and counting
-  // their length first and copying after costs more than the copy.
-  void appendTerminated(const char* text) {
-    for (;;) {
-      reserve(kStretch);
-      for (std::size_t copied = 0; copied < kStretch; ++copied, ++text) {
-        if (*text == '\0') return;
-        *cursor_++ = *text;
-      }
-    }
-  }
-  // The same, each byte that has an entry in `references` written as that reference (at most
-  // kLongestReference bytes).
-  void appendEscaped(const char* text, const char* const* references) {
-    for (;;) {
-      reserve(kStretch * kLongestReference);
-      for (std::size_t copied = 0; copied < kStretch; ++copied, ++text) {
-        const auto c = static_cast<unsigned char>(*text);
-        if (c == 0) return;
-        if (const char* reference = references[c]) {
-          while (*reference != '\0') *cursor_++ = *reference++;
-        } else {
-          *cursor_++ = static_cast<char>(c);
-        }
-      }
-    }
-  }
-  static constexpr std::size_t kLongestReference = 6;
-  void append(char c) {
-    reserve(1);
-    *cursor_++ = c;
-  }
-  void fill(std::size_t count, char c) {
-    reserve(count);
-    std::memset(cursor_, c, count);
-    cursor_ += count;
-  }
-  std::string_view view() const { return {text_.get(), static_cast<std::size_t>(cursor_ - text_.get())}; }
-
- private:
-  static constexpr std::size_t kInitialCapacity = 64 * 1024;
-  static constexpr std::size_t kStretch = 64;  // bytes copied between two checks of the room left
-
-  void reserve(std::size_t size) {
-    if (static_cast<std::size_t>(end_ - cursor_) < size) grow(size);
-  }
-  // Growing copies only what is written; the new room is not cleared first.
-  void grow(std::size_t size) {
-    const std::size_t used = static_cast<std::size_t>(cursor_ - text_.get());
-    capacity_ = std::max(capacity_ + capacity_ / 2, used + size);
-    std::unique_ptr<char[]> larger(new char[capacity_]);
-    std::memcpy(larger.get(), text_.get(), used);
-    text_ = std::move(larger);
-    cursor_ = text_.get() + used;
-    end_ = text_.get() + capacity_;
-  }
-
-  std::size_t capacity_;
-  std::unique_ptr<char[]> text_;
-  char* cursor_;
-  char* end_;
-};
-
-// The saved text: two spaces of indentation per level, up to kMaxIndentLevels levels, so that no
-// nesting depth makes the text grow beyond a fixed factor; a text stays inline with its element.
-constexpr unsigned kMaxIndentLevels = 32;
-
-// The reference a character is written as in a text (first) and in an attribute (second), or
-// nullptr where it stays as it is. A carriage return as a reference survives reading, which turns a
-// raw one into a line feed; in an attribute, tabs and line feeds too (reading turns raw ones into
-// spaces). Any other control character stays raw, so the check of the saved text refuses it.
-struct Escapes {
-  const char* text[256] = {};
-  const char* attribute[256] = {};
-  constexpr Escapes() {
-    text['&'] = attribute['&'] = "&amp;";
-    text['<'] = attribute['<'] = "&lt;";
-    text['>'] = "&gt;";
-    attribute['"'] = "&quot;";
-    text['\r'] = attribute['\r'] = "&#13;";
-    attribute['\n'] = "&#10;";
-    attribute['\t'] = "&#09;";
-  }
-};
-constexpr Escapes kEscapes;
-
-void writeEscaped(TextBuffer& out, const char* text, bool attribute) {
-  out.appendEscaped(text, attribute ? kEscapes.attribute : kEscapes.text);
-}
-
-void writeIndent(TextBuffer& out, unsigned depth) { out.fill(2 * std::min(depth, kMaxIndentLevels), ' '); }
-
-// Everything but the start and end tags of an element.
-void writeSimpleNode(TextBuffer& out, const pugi::xml_node& node, pugi::xml_node_type type) {
+// Everything but elements, through the saved text's writer.
+void writeSimpleNode(savedtext::Writer& out, const pugi::xml_node& node, pugi::xml_node_type type) {
   switch (type) {
     case pugi::node_pcdata:
-      writeEscaped(out, node.value(), false);
+      out.text(node.value());
       break;
     case pugi::node_cdata:
-      out.append("<![CDATA[");
-      out.appendTerminated(node.value());
-      out.append("]]>");
+      out.cdata(node.value());
       break;
     case pugi::node_comment:
-      out.append("<!--");
-      out.appendTerminated(node.value());
-      out.append("-->");
+      out.comment(node.value());
       break;
     case pugi::node_pi:
-      out.append("<?");
-      out.appendTerminated(node.name());
-      if (*node.value() != '\0') {
-        out.append(' ');
-        out.appendTerminated(node.value());
-      }
-      out.append("?>");
+      out.processingInstruction(node.name(), node.value());
       break;
     case pugi::node_declaration:
       // A loaded declaration is written as the frame writes a new one, and declares UTF-8.
-      out.append("<?xml ");
-      out.append(declarationText(node, "UTF-8"));
-      out.append("?>");
+      out.declaration(declarationText(node, "UTF-8"));
       break;
     default:
       break;
   }
 }
 
-void writeStartTag(TextBuffer& out, const pugi::xml_node& element, bool hasChildren) {
-  out.append('<');
-  out.appendTerminated(element.name());
-  for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
-    out.append(' ');
-    out.appendTerminated(a.name());
-    out.append("=\"");
-    writeEscaped(out, a.value(), true);
-    out.append('"');
-  }
-  out.append(hasChildren ? std::string_view(">") : std::string_view(" />"));
-}
-
-// One top-level node and its descendants, in document order without recursion. A line break and
-// indentation precede every node except a text and what directly follows a text.
-void writeTree(TextBuffer& out, const pugi::xml_node& top) {
-  bool breakLine = false;
-  unsigned depth = 0;
+// One top-level node and its descendants, in document order without recursion.
+void writeTree(savedtext::Writer& out, const pugi::xml_node& top) {
   pugi::xml_node node = top;
   for (;;) {
     const pugi::xml_node_type type = node.type();
-    if (type == pugi::node_pcdata || type == pugi::node_cdata) {
-      writeSimpleNode(out, node, type);
-      breakLine = false;
+    if (type == pugi::node_element) {
+      out.startElement(node.name());
+      for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) out.attribute(a.name(), a.value());
+      const pugi::xml_node firstChild = node.first_child();
+      out.endStartTag(!isNull(firstChild));
+      if (!isNull(firstChild)) {
+        node = firstChild;
+        continue;
+      }
     } else {
-      if (breakLine) {
-        out.append('\n');
-        writeIndent(out, depth);
-      }
-      breakLine = true;
-      if (type == pugi::node_element) {
-        const pugi::xml_node firstChild = node.first_child();
-        writeStartTag(out, node, !isNull(firstChild));
-        if (!isNull(firstChild)) {
-          node = firstChild;
-          ++depth;
-          continue;
-        }
-      } else {
-        writeSimpleNode(out, node, type);
-      }
+      writeSimpleNode(out, node, type);
     }
     // On to the next node, closing the elements left behind.
     for (;;) {
       if (pointerOf(node) == pointerOf(top)) {
-        out.append('\n');
+        out.endTopLevelNode();
         return;
       }
       if (const pugi::xml_node next = node.next_sibling(); !isNull(next)) {
@@ -674,39 +530,19 @@ void writeTree(TextBuffer& out, const pugi::xml_node& top) {
         break;
       }
       node = node.parent();
-      --depth;
-      if (breakLine) {
-        out.append('\n');
-        writeIndent(out, depth);
-      }
-      out.append("</");
-      out.appendTerminated(node.name());
-      out.append('>');
-      breakLine = true;
+      out.endElement(node.name());
     }
   }
 }
 
-}  // namespace
-
-namespace {
-
-// The size of the last saved text: the texts of one run are of similar sizes (the descriptions
-// differ by a fifth at most), and a buffer sized for the last one and a quarter is not grown.
-std::atomic<std::size_t> lastTextSize{0};
-
 // The document's saved text, checked to load again (a document that would not is not written).
-TextBuffer savedText(const dom::Document::Impl& impl) {
+savedtext::TextBuffer savedText(const dom::Document::Impl& impl) {
   try {
-    TextBuffer out(lastTextSize.load(std::memory_order_relaxed) / 4 * 5);
+    savedtext::Writer out;
     for (pugi::xml_node child = skipStaging(impl.document.first_child()); !isNull(child);
          child = skipStaging(child.next_sibling()))
       writeTree(out, child);
-    std::string error;
-    if (!xmlsource::checkCharacters(out.view(), error))
-      throw Error(kFailed, "the text is not valid UTF-8 XML (" + error + ")");
-    lastTextSize.store(out.view().size(), std::memory_order_relaxed);
-    return out;
+    return out.finish();
   } catch (const std::bad_alloc&) {
     throw Error(kOutOfMemory);
   }
@@ -716,12 +552,12 @@ TextBuffer savedText(const dom::Document::Impl& impl) {
 
 void Document::save(const std::string& path, const std::string& backupPath) const {
   if (!impl_) throw Error(kInvalidPointer);
-  xmlsource::writeSavedText(path, savedText(*impl_).view(), backupPath);
+  savedtext::writeToFile(path, savedText(*impl_).view(), backupPath);
 }
 
 std::string Document::text() const {
   if (!impl_) throw Error(kInvalidPointer);
-  const TextBuffer out = savedText(*impl_);
+  const savedtext::TextBuffer out = savedText(*impl_);
   try {
     return std::string(out.view());
   } catch (const std::bad_alloc&) {

@@ -478,9 +478,101 @@ MarkupCheck checkSource(std::vector<std::uint8_t>& bytes, std::string& error, Te
   return checkMarkup(text, error, bareDoctype);
 }
 
-void writeSavedText(const std::string& path, std::string_view text, const std::string& backupPath) {
-  const platform::WriteResult written = platform::writeFileReplacing(path, text, backupPath);
-  if (!written) throw dom::Error(dom::kFailed, written.reason);
+namespace {
+
+// Calls visit(name, value) for each pseudo-attribute of a declaration's data, in order, up to the
+// first that is not name="value" or name='value'.
+template <class Visit>
+void forEachPseudoAttribute(std::string_view data, Visit visit) {
+  std::size_t at = 0;
+  while (true) {
+    while (at < data.size() && isXmlSpace(data[at])) ++at;
+    const std::size_t equals = data.find('=', at);
+    if (equals == std::string_view::npos) return;
+    std::size_t open = equals + 1;
+    while (open < data.size() && isXmlSpace(data[open])) ++open;
+    if (open >= data.size() || (data[open] != '\'' && data[open] != '"')) return;
+    const std::size_t close = data.find(data[open], open + 1);
+    if (close == std::string_view::npos) return;
+    std::string_view name = data.substr(at, equals - at);
+    while (!name.empty() && isXmlSpace(name.back())) name.remove_suffix(1);
+    visit(name, data.substr(open + 1, close - open - 1));
+    at = close + 1;
+  }
+}
+
+}  // namespace
+
+std::string declarationDeclaringUtf8(std::string_view data) {
+  std::string text;
+  forEachPseudoAttribute(data, [&](std::string_view name, std::string_view value) {
+    if (!text.empty()) text += ' ';
+    text.append(name).append("='").append(name == "encoding" ? std::string_view("UTF-8") : value).append("'");
+  });
+  return text;
+}
+
+bool declaresAnEncodingOtherThanUtf8(std::string_view data) {
+  bool other = false;
+  forEachPseudoAttribute(data, [&](std::string_view name, std::string_view value) {
+    if (name == "encoding" && !equalsIgnoringCase(value, "UTF-8")) other = true;
+  });
+  return other;
+}
+
+std::string withoutBlankText(std::string_view text, TextSpan bareDoctype) {
+  const std::size_t n = text.size();
+  std::string out;
+  out.reserve(n);
+  std::size_t at = 0;
+  if (startsWith(text, 0, "<?xml") && n > 5 && isXmlSpace(text[5])) {
+    const std::size_t end = text.find("?>", 5);
+    if (end != std::string_view::npos) {
+      out.append("<?xml ").append(declarationDeclaringUtf8(text.substr(5, end - 5))).append("?>");
+      at = end + 2;
+    }
+  }
+  // Just after the first `close` from `from` on, or the end of the text.
+  const auto after = [&](std::size_t from, std::string_view close) {
+    const std::size_t found = text.find(close, from);
+    return found == std::string_view::npos ? n : found + close.size();
+  };
+  while (at < n) {
+    if (text[at] != '<') {
+      const std::size_t end = std::min(text.find('<', at), n);
+      std::size_t blank = at;
+      while (blank < end && isXmlSpace(text[blank])) ++blank;
+      if (blank != end) out.append(text, at, end - at);
+      at = end;
+      continue;
+    }
+    if (bareDoctype.length > 0 && at == bareDoctype.at) {
+      at += bareDoctype.length;
+      continue;
+    }
+    std::size_t end;
+    if (startsWith(text, at, "<!--")) {
+      end = after(at + 4, "-->");
+    } else if (startsWith(text, at, "<![CDATA[")) {
+      end = after(at + 9, "]]>");
+    } else if (startsWith(text, at, "<?")) {
+      end = after(at + 2, "?>");
+    } else {
+      // A tag: up to the first '>' outside a quoted attribute value.
+      end = at + 1;
+      while (end < n && text[end] != '>') {
+        if (text[end] == '"' || text[end] == '\'') {
+          const std::size_t close = text.find(text[end], end + 1);
+          end = close == std::string_view::npos ? n : close;
+        }
+        if (end < n) ++end;
+      }
+      end = std::min(end + 1, n);
+    }
+    out.append(text, at, end - at);
+    at = end;
+  }
+  return out;
 }
 
 }  // namespace xmlsource

@@ -1,7 +1,7 @@
 #pragma once
-// The checks a document's bytes pass before the pugixml backend parses them: the encoding is made
-// UTF-8, the characters are checked, and the well-formedness rules that pugixml itself tolerates
-// are enforced, so that both backends accept and refuse the same documents.
+// The checks a document's bytes pass before either backend parses them: the encoding is made UTF-8,
+// the characters are checked, and the well-formedness rules that pugixml itself tolerates are
+// enforced, so that both backends accept and refuse the same documents.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -53,6 +53,19 @@ std::optional<std::vector<std::uint8_t>> copyDocumentBytes(std::string_view byte
 MarkupCheck checkSource(std::vector<std::uint8_t>& bytes, std::string& error, TextSpan* bareDoctype = nullptr);
 
 
+// A checked text as the MSXML component is given it, so that it builds the tree the framework
+// reads without a pass of its own: every text between two pieces of markup that is only white space
+// left out (as pugixml drops it while parsing, judged on the raw characters), a bare document type
+// declaration (at `bareDoctype`) left out, and the XML declaration declaring UTF-8, which the text
+// now is. A construct left open is copied as it stands, for the parser to judge.
+std::string withoutBlankText(std::string_view checkedText, TextSpan bareDoctype = {});
+
+// The pseudo-attributes of an XML declaration's data (version="1.0"  encoding="x") as saved texts
+// write them: name='value' separated by one space, the encoding, when named, as UTF-8.
+std::string declarationDeclaringUtf8(std::string_view data);
+// Whether a declaration's data names an encoding, and another than UTF-8.
+bool declaresAnEncodingOtherThanUtf8(std::string_view data);
+
 // A quick test for the common document: true when it surely passes checkMarkup, judged from its
 // '&' and '=' characters and the text before and after the root element; false when checkMarkup
 // must decide. The root element count is for the parser to check afterwards.
@@ -64,10 +77,5 @@ std::string describePosition(std::string_view text, std::size_t offset);
 // An element, attribute or processing-instruction name as XML defines one, with every non-ASCII
 // byte taken as a name character; both backends refuse to create a node with any other name.
 bool isValidName(std::string_view name);
-
-// Writes a saved document's text to `path` through platform::writeFileReplacing (with `backupPath`,
-// the replaced file stays there). Throws dom::Error with the reason as its detail on failure; `path`
-// is then as it was.
-void writeSavedText(const std::string& path, std::string_view text, const std::string& backupPath = {});
 
 }  // namespace xmlsource

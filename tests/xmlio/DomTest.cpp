@@ -182,6 +182,7 @@ TEST(DomValue, ConcatenatesTextAndCDataUntrimmed) {
       {"<d>1<e>2</e>3</d>", "123"},
       {"<a> true</a>", " true"},
       {"<a>  </a>", ""},
+      {"<a>&#32;</a>", " "},  // only raw white space is dropped
       {"<a><![CDATA[<x>]]> &amp; y</a>", "<x> & y"},
       {"<a>x<!-- not text -->y<?pi not text?></a>", "xy"},
       {"<a>&lt;&#x41;&#66;&gt;&quot;&apos;</a>", "<AB>\"'"},
@@ -334,6 +335,16 @@ TEST_F(DomSave, WhatIsSavedLoadsBackUnchanged) {
     loaded.save(folder_.path("again.xml"));
     EXPECT_EQ(xmltest::readFile(folder_.path("again.xml")), first) << value;
   }
+}
+
+TEST_F(DomSave, ADeclarationOfAnotherEncodingIsSavedDeclaringUtf8) {
+  dom::Document doc = dom::Document::create();
+  doc.insertBefore(doc.createProcessingInstruction("xml", "version='1.0' encoding='ISO-8859-1'"), dom::Node());
+  dom::Node root = doc.createElement("r");
+  root.setValue("Gl\xC3\xA4nzend");
+  doc.node().appendChild(root);
+  EXPECT_EQ(doc.text(), "<?xml version='1.0' encoding='UTF-8'?>\n<r>Gl\xC3\xA4nzend</r>\n");
+  EXPECT_NE(doc.node().firstChild().value().find("ISO-8859-1"), std::string::npos) << "the document keeps its own";
 }
 
 TEST_F(DomSave, RefusesTextThatWouldNotLoadAgain) {
