@@ -52,5 +52,5 @@ std::function<dom::Node(dom::Document&)> rootWriter(DeviceSeriesIO& io, DeviceSe
 bool DeviceSeriesIO::SaveDocument(DeviceSeries& series) { return saveContent(rootWriter(*this, series)); }
 
 dom::Document DeviceSeriesIO::ComposeDocument(DeviceSeries& series) {
-  return composeDocument(rootWriter(*this, series));
+  return documentToSave(rootWriter(*this, series));
 }

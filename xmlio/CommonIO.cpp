@@ -206,16 +206,24 @@ dom::Node ICommonIO::FindRoot(const dom::Node& parent) {
   const dom::Node versionAttribute = root.attribute("strVersion");
   if (!versionAttribute) throw std::runtime_error(rootName + "IO: Lacking version attribute");
   const FormatVersion version = FormatVersion::parse(readStringValue(versionAttribute));
-  documentVersion = version.packed();
-  // The four numbers as read, for a re-save: the packed form cannot hold components of 100 or more.
-  documentVersionText_ = version.text();
-
-  if (versionCheckActive()) {
-    FormatVersion own;
-    GetVersion(own);
-    if (FormatVersion::compareMajorMinor(version, own) != 0) throw VersionMismatchException(own, version);
-  }
+  rememberDocumentVersion(version);
+  checkVersion(version);
   return root;
+}
+
+void ICommonIO::rememberDocumentVersion(const FormatVersion& version) {
+  documentVersion = version.packed();
+  documentVersionText_ = version.text();
+}
+
+// The version check: only the host application itself refuses a document whose major and minor
+// version differ from the serialiser's; this installer reads every version (the check never runs in
+// it, since it does not carry the host's title), and tests switch it on.
+void ICommonIO::checkVersion(const FormatVersion& documentVersionRead) const {
+  if (!versionCheckActive()) return;
+  FormatVersion own;
+  GetVersion(own);
+  if (FormatVersion::compareMajorMinor(documentVersionRead, own) != 0) throw VersionMismatchException(own, documentVersionRead);
 }
 
 dom::Node ICommonIO::WriteRoot(dom::Document& document) {
@@ -270,13 +278,11 @@ std::string ICommonIO::versionTextToWrite() const {
     FormatVersion own;
     return GetVersion(own).text();
   }
-  // The version as read, unless documentVersion was set to another value since.
-  const FormatVersion read = FormatVersion::parse(documentVersionText_);
-  if (!documentVersionText_.empty() && read.packed() == documentVersion) return documentVersionText_;
-  return FormatVersion::unpack(documentVersion).text();
+  // The text as read; only a documentVersion set by hand has none, and is written from its numbers.
+  return documentVersionText_.empty() ? FormatVersion::unpack(documentVersion).text() : documentVersionText_;
 }
 
-dom::Document ICommonIO::composeDocument(const std::function<dom::Node(dom::Document& document)>& writeContent) {
+dom::Document ICommonIO::documentToSave(const std::function<dom::Node(dom::Document& document)>& writeContent) {
   const std::string versionText = versionTextToWrite();
   dom::Document document = dom::Document::create();
   document.insertBefore(document.createProcessingInstruction("xml", "version='1.0' encoding='UTF-8'"), dom::Node());
@@ -303,7 +309,7 @@ bool ICommonIO::saveContent(const std::function<dom::Node(dom::Document& documen
     // Sets documentVersion from the file on disk when it has a root with a version, unless a version
     // was taken over from another serialiser.
     if (!versionTaken_) ProbeDocument();
-    composeDocument(writeContent).save(path_, backupPath_);
+    documentToSave(writeContent).save(path_, backupPath_);
     lastError_.clear();
     return true;
   } catch (...) {

@@ -114,7 +114,11 @@ class ICommonIO {
   static bool versionCheckActive();
   static void setVersionCheckForTesting(bool active);
 
-  std::int32_t documentVersion = 0;  // packed version of the last root read; 0 until then
+  // The version of the last root read (or taken over from another serialiser), packed; 0 until then.
+  // Its text as read is kept beside it (documentVersionText): the packed form cannot hold components
+  // of 100 or more. A save writes that text, or the serialiser's own version while this is 0.
+  std::int32_t documentVersion = 0;
+  const std::string& documentVersionText() const { return documentVersionText_; }
   // Takes over the document version of another serialiser (its four numbers exactly), so that a
   // save writes the version the other one read rather than that of a file already at the path.
   void takeDocumentVersion(const ICommonIO& other) {
@@ -122,9 +126,6 @@ class ICommonIO {
     documentVersionText_ = other.documentVersionText_;
     versionTaken_ = true;
   }
-  // The four numbers of the last root's strVersion as read (the packed documentVersion cannot hold
-  // components of 100 or more).
-  const std::string& documentVersionText() const { return documentVersionText_; }
   // A save that replaces a file leaves the replaced file at `backupPath`, byte for byte.
   void keepReplacedFileAs(std::string backupPath) { backupPath_ = std::move(backupPath); }
 
@@ -141,11 +142,11 @@ class ICommonIO {
   // The document such a save writes, built in memory: the XML declaration and writeContent(document)
   // as root with the strVersion to write. Throws what the DOM or the writer throws. The caller has
   // initialised COM.
-  dom::Document composeDocument(const std::function<dom::Node(dom::Document& document)>& writeContent);
+  dom::Document documentToSave(const std::function<dom::Node(dom::Document& document)>& writeContent);
 
   MSXMLDOMCreator provider_;
   std::string path_;
-  std::string documentVersionText_;  // the four numbers of strVersion as read, written back on re-save
+  std::string documentVersionText_;  // documentVersion's text as read
   bool versionTaken_ = false;        // takeDocumentVersion was called: a save keeps that version
   std::string backupPath_;
   std::string lastError_;
@@ -154,7 +155,10 @@ class ICommonIO {
  private:
   // "cannot open <path>: <why>" after a failed OpenDocument.
   std::string openFailure() const;
-  // The read version while documentVersion still is its packed form, else documentVersion unpacked;
-  // GetVersion()'s text when documentVersion is 0.
+  // Sets documentVersion and its text from a root's strVersion.
+  void rememberDocumentVersion(const FormatVersion& version);
+  // Throws VersionMismatchException where the version check runs and the document's version differs.
+  void checkVersion(const FormatVersion& documentVersionRead) const;
+  // The strVersion a save writes.
   std::string versionTextToWrite() const;
 };
