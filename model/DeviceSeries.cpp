@@ -54,7 +54,7 @@ void defaultScreenAngles(DeviceSeries& series) {
   }
 }
 
-void repairDeviceSeries(DeviceSeries& series, form::ReadNotes&) {
+void repairDeviceSeries(DeviceSeries& series, form::NoNotes&) {
   defaultInputChannels(series);
   defaultScreenAngles(series);
 }

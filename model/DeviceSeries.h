@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "model/Form.h"
+#include "model/FormKinds.h"
 #include "model/InkInfo.h"
 #include "model/MediaInfo.h"
 #include "model/ModeInfo.h"
@@ -64,7 +64,7 @@ void defaultInputChannels(DeviceSeries& series);
 // for 4 and 6 channels); one whose separation does not exist is left alone.
 void defaultScreenAngles(DeviceSeries& series);
 // Both repairs, once the root's children are read.
-void repairDeviceSeries(DeviceSeries& series, form::ReadNotes& notes);
+void repairDeviceSeries(DeviceSeries& series, form::NoNotes& notes);
 
 namespace form {
 template <>
@@ -75,7 +75,7 @@ struct FormOf<CommandSet> {
       FIELD(Command, strCutHeader),  FIELD(Command, strCutTailer),   FIELD(Command, strPageFeed),
       FIELD(Command, strPageRewind), FIELD(Command, strSheetCut),    FIELD(Command, strCancel),
   };
-  static constexpr Form<Record> form{"commandSet", positional, {}};
+  static constexpr Form<Record> form{.element = "commandSet", .positional = positional};
 };
 
 // The first ten children by position, the three trailing ones by name (and optional).
@@ -99,7 +99,7 @@ struct FormOf<DeviceSeries> {
       FIELD(NamedRecordList<InkVolumeInfo>, aInkVolumeInfoList, "InkVolumeInfo"),
       FIELD(Language, strFirmwareDownloadURL),
   };
-  static constexpr Form<Record> form{"DeviceSeries", positional, byName, setDefaultFirmwareDownloadURL,
-                                     repairDeviceSeries};
+  static constexpr Form<Record> form{.element = "DeviceSeries", .positional = positional, .byName = byName,
+                                     .beforeNamed = setDefaultFirmwareDownloadURL, .afterRead = repairDeviceSeries};
 };
 }  // namespace form

@@ -1,4 +1,4 @@
-#include "model/Form.h"
+#include "model/FormKinds.h"
 
 #include <cmath>
 #include <cstdlib>

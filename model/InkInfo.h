@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "model/Form.h"
+#include "model/FormKinds.h"
 
 // An RGB colour; each component is kept to its low 8 bits.
 struct Colour {
@@ -43,7 +43,7 @@ struct FormOf<Colour> {
       FIELD(ColourComponent, G),
       FIELD(ColourComponent, B),
   };
-  static constexpr Form<Record> form{"Colour", positional, {}};
+  static constexpr Form<Record> form{.element = "Colour", .positional = positional};
 };
 
 template <>
@@ -60,7 +60,7 @@ struct FormOf<InkInfo> {
       FIELD(Float, flPrice),
       FIELD(Int, nCapacity),
   };
-  static constexpr Form<Record> form{"InkInfo", positional, byName};
+  static constexpr Form<Record> form{.element = "InkInfo", .positional = positional, .byName = byName};
 };
 
 // Entirely positional; further children are ignored.
@@ -73,6 +73,6 @@ struct FormOf<InkConfigInfo> {
       FIELD(String, strFolderName),
       FIELD(SameNameArray<Int>, nInkIndexList, "nInkIndex"),
   };
-  static constexpr Form<Record> form{"InkConfigInfo", positional, {}};
+  static constexpr Form<Record> form{.element = "InkConfigInfo", .positional = positional};
 };
 }  // namespace form

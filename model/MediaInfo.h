@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "model/Form.h"
+#include "model/FormKinds.h"
 #include "model/PermissionSet.h"
 
 struct MediaInfo {
@@ -86,6 +86,7 @@ struct FormOf<MediaInfo> {
       FIELD(Int, nOverPrintCount),
       FIELD(Bool, bUseDensityCalibration),
   };
-  static constexpr Form<Record> form{"MediaInfo", positional, byName, applyMediaPositionalRules};
+  static constexpr Form<Record> form{.element = "MediaInfo", .positional = positional, .byName = byName,
+                                     .beforeNamed = applyMediaPositionalRules};
 };
 }  // namespace form

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "model/Form.h"
+#include "model/FormKinds.h"
 
 inline constexpr std::int32_t kReferenceLampPower = 100;
 
@@ -75,6 +75,7 @@ struct FormOf<ModeInfo> {
       FIELD(Int, nAdditionalPrintingTime),
       FIELD(LampPowers, aUVLampPowerList),
   };
-  static constexpr Form<Record> form{"ModeInfo", positional, byName, presetModeInfoNamedStage};
+  static constexpr Form<Record> form{.element = "ModeInfo", .positional = positional, .byName = byName,
+                                     .beforeNamed = presetModeInfoNamedStage};
 };
 }  // namespace form

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "model/Form.h"
+#include "model/FormKinds.h"
 
 struct ModelInfo {
   std::string strLongModelName;
@@ -161,6 +161,7 @@ struct FormOf<ModelInfo> {
       FIELD(Int, nMinimumHalfCutForce),
       FIELD(Int, nMaximumHalfCutForce),
   };
-  static constexpr Form<Record> form{"ModelInfo", positional, byName, presetModelInfoNamedStage};
+  static constexpr Form<Record> form{.element = "ModelInfo", .positional = positional, .byName = byName,
+                                     .beforeNamed = presetModelInfoNamedStage};
 };
 }  // namespace form

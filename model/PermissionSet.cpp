@@ -24,6 +24,6 @@ void presetPermissionSetNamedStage(PermissionSet& set) {
   set.anVControlIndexList.clear();
 }
 
-void defaultRecommendedToVisible(PermissionSet& set, form::ReadNotes& notes) {
+void defaultRecommendedToVisible(PermissionSet& set, PermissionSetNotes& notes) {
   if (!notes.recommendedSeen) set.bRecommended = set.bVisiblePermission;
 }

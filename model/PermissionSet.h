@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "model/Form.h"
+#include "model/FormKinds.h"
 
 // The custom screening of a permission set; written only for eScreen 8.
 struct ScreenOption {
@@ -74,8 +74,16 @@ std::int32_t normaliseDirection(std::int32_t value);
 
 void presetScreenOption(ScreenOption& option);
 void presetPermissionSetNamedStage(PermissionSet& set);
+// What the reader of a permission set notes: whether a bRecommended element was read.
+struct PermissionSetNotes {
+  bool recommendedSeen = false;
+};
+template <>
+struct form::NotesOf<PermissionSet> {
+  using type = PermissionSetNotes;
+};
 // A permission set without a bRecommended element recommends exactly what it shows.
-void defaultRecommendedToVisible(PermissionSet& set, form::ReadNotes& notes);
+void defaultRecommendedToVisible(PermissionSet& set, PermissionSetNotes& notes);
 inline bool usesCustomScreen(const PermissionSet& set) { return set.eScreen == kCustomScreen; }
 inline bool recommendedDiffersFromVisible(const PermissionSet& set) {
   return set.bRecommended != set.bVisiblePermission;
@@ -88,7 +96,7 @@ struct Direction : Int {
 
 // bRecommended: read as a boolean and noted as seen, for defaultRecommendedToVisible.
 inline void readRecommended(const Field<PermissionSet>&, const dom::Node& e, PermissionSet& set,
-                            ReadNotes& notes) {
+                            PermissionSetNotes& notes) {
   set.bRecommended = readBoolValue(e);
   notes.recommendedSeen = true;
 }
@@ -102,7 +110,8 @@ struct FormOf<ScreenOption> {
       FIELD(Int, eDotShape),
       FIELD(IndexedList<Float>, flDegrees, "flDegree"),
   };
-  static constexpr Form<Record> form{"screenOption", {}, byName, presetScreenOption};
+  static constexpr Form<Record> form{.element = "screenOption", .byName = byName,
+                                     .beforeNamed = presetScreenOption};
 };
 
 // l, a, b by position.
@@ -110,7 +119,7 @@ template <>
 struct FormOf<LabValue> {
   using Record = LabValue;
   static constexpr Field<Record> positional[] = {FIELD(Float, l), FIELD(Float, a), FIELD(Float, b)};
-  static constexpr Form<Record> form{"value", positional, {}};
+  static constexpr Form<Record> form{.element = "value", .positional = positional};
 };
 
 // Entirely positional; further children are ignored.
@@ -122,7 +131,7 @@ struct FormOf<CalibrationInfo> {
       FIELD(SameNameArray<Float>, density, "value"),
       FIELD(SameNameArray<Nested<LabValue>>, lab, "value"),
   };
-  static constexpr Form<Record> form{"CalibrationInfo", positional, {}};
+  static constexpr Form<Record> form{.element = "CalibrationInfo", .positional = positional};
 };
 
 template <>
@@ -152,8 +161,8 @@ struct FormOf<PermissionSet> {
       FIELD(Int, nRealPassCount),
       FIELD(String, strNextPermissionIndex),
   };
-  static constexpr Form<Record> form{"PermissionSet", positional, byName, presetPermissionSetNamedStage,
-                                     defaultRecommendedToVisible};
+  static constexpr Form<Record> form{.element = "PermissionSet", .positional = positional, .byName = byName,
+                                     .beforeNamed = presetPermissionSetNamedStage, .afterRead = defaultRecommendedToVisible};
 };
 
 template <>
@@ -165,6 +174,6 @@ struct FormOf<QualityInfo> {
       FIELD(ListOf<Int>, anPermissionIndexList, "anPermissionIndex"),
   };
   static constexpr Field<Record> byName[] = {FIELD(Bool, bVisibleQuality)};
-  static constexpr Form<Record> form{"QualityInfo", positional, byName};
+  static constexpr Form<Record> form{.element = "QualityInfo", .positional = positional, .byName = byName};
 };
 }  // namespace form

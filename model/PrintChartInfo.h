@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "model/Form.h"
+#include "model/FormKinds.h"
 
 struct PrintChartFileInfoSet {
   std::int32_t nIndex = 0;
@@ -30,7 +30,7 @@ struct FormOf<PrintChartFileInfoSet> {
       FIELD(String, strInkLimitFileName),
       FIELD(String, strTestPrintFileName),
   };
-  static constexpr Form<Record> form{"PrintChartFileInfoSet", {}, byName};
+  static constexpr Form<Record> form{.element = "PrintChartFileInfoSet", .byName = byName};
 };
 
 template <>
@@ -40,6 +40,6 @@ struct FormOf<InkVolumeInfo> {
       FIELD(Int, nInkVolumeIndex),
       FIELD(NamedList<String>, astrInkVolumeList, "strInkVolume_pl"),
   };
-  static constexpr Form<Record> form{"InkVolumeInfo", {}, byName};
+  static constexpr Form<Record> form{.element = "InkVolumeInfo", .byName = byName};
 };
 }  // namespace form

@@ -141,7 +141,7 @@ dom::Node writeOutputTableField(const form::Field<SeparationTable>& f, Placement
 }
 
 void noteOutputTableText(const form::Field<SeparationTable>&, const dom::Node& e, SeparationTable&,
-                         form::ReadNotes& notes) {
+                         SeparationTableNotes& notes) {
   notes.outputTableText = e;
 }
 
@@ -152,7 +152,7 @@ void visitOutputTable(const form::Field<SeparationTable>& f, const SeparationTab
   out.endArray();
 }
 
-void restoreOutputTable(SeparationTable& table, form::ReadNotes& notes) {
+void restoreOutputTable(SeparationTable& table, SeparationTableNotes& notes) {
   if (table.eType != kStoredOutputTable || !notes.outputTableText) return;
   const std::string text = readStringValue(notes.outputTableText);
   if (text.empty()) return;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "model/Form.h"
+#include "model/FormKinds.h"
 
 struct ResolutionInfo {
   std::int32_t nResolutionIndex = 0;
@@ -76,16 +76,25 @@ std::string encodeOutputTable(const OutputTable& table);
 // back exactly. A decoded text shorter than 512 bytes is extended with zero samples.
 void decodeOutputTable(std::string_view text, OutputTable& table);
 
+// What the reader of a separation table notes: its usOutputTable element, decoded once eType is known.
+struct SeparationTableNotes {
+  dom::Node outputTableText;
+};
+template <>
+struct form::NotesOf<SeparationTable> {
+  using type = SeparationTableNotes;
+};
+
 // usOutputTable: text written only for eType 1; the read element is noted, and decoded by
 // restoreOutputTable once eType is known.
 dom::Node writeOutputTableField(const form::Field<SeparationTable>& f, Placement where,
                                 const SeparationTable& table);
 void noteOutputTableText(const form::Field<SeparationTable>& f, const dom::Node& e, SeparationTable& table,
-                         form::ReadNotes& notes);
+                         SeparationTableNotes& notes);
 void visitOutputTable(const form::Field<SeparationTable>& f, const SeparationTable& table,
                       form::FieldVisitor& out);
 // A stored table (eType 1, text not empty) replaces the output table; otherwise it is left as it was.
-void restoreOutputTable(SeparationTable& table, form::ReadNotes& notes);
+void restoreOutputTable(SeparationTable& table, SeparationTableNotes& notes);
 
 namespace form {
 template <>
@@ -97,7 +106,7 @@ struct FormOf<ResolutionInfo> {
       FIELD(Float, flScanResolution),
       FIELD(Float, flFeedResolution),
   };
-  static constexpr Form<Record> form{"ResolutionInfo", positional, {}};
+  static constexpr Form<Record> form{.element = "ResolutionInfo", .positional = positional};
 };
 
 template <>
@@ -109,7 +118,7 @@ struct FormOf<PatternInfo> {
       FIELD(Int, nFeedPixelSize),
       FIELD(String, strPatternFile),
   };
-  static constexpr Form<Record> form{"PatternInfo", positional, {}};
+  static constexpr Form<Record> form{.element = "PatternInfo", .positional = positional};
 };
 
 template <>
@@ -130,7 +139,8 @@ struct FormOf<SeparationTable> {
       FIELD(Int, nInkIndex),
       FIELD(Int, nHeadCount),
   };
-  static constexpr Form<Record> form{"SeparationTable", positional, byName, nullptr, restoreOutputTable};
+  static constexpr Form<Record> form{.element = "SeparationTable", .positional = positional, .byName = byName,
+                                     .afterRead = restoreOutputTable};
 };
 
 template <>
@@ -145,7 +155,7 @@ struct FormOf<SeparationInfo> {
       FIELD(String, strInkLimitTableFile),
       FIELD(NamedList<Int>, anInputChannelInkIndexList, "nInkIndex"),
   };
-  static constexpr Form<Record> form{"SeparationInfo", {}, byName};
+  static constexpr Form<Record> form{.element = "SeparationInfo", .byName = byName};
 };
 
 template <>
@@ -160,6 +170,6 @@ struct FormOf<VControlPoint> {
       FIELD(Double, dLargeStart), FIELD(Double, dLargePeak), FIELD(Double, dLargeMax),
       FIELD(Double, dLargeEnd), FIELD(Double, dLargeEndMax),
   };
-  static constexpr Form<Record> form{"VControlPoint", {}, byName};
+  static constexpr Form<Record> form{.element = "VControlPoint", .byName = byName};
 };
 }  // namespace form
