@@ -26,7 +26,7 @@ constexpr std::size_t kMergeProbeSize = 1024;
 
 }  // namespace
 
-BOOL CNexlumeQ7App::InitInstance() {
+winapp::BOOL CNexlumeQ7App::InitInstance() {
   try {
     HostUserSettings userSettings;
     HostInstallation installation;
@@ -35,7 +35,7 @@ BOOL CNexlumeQ7App::InitInstance() {
       if (const std::string note = platform::registryLoadNote(); !note.empty()) hostLookupFailure_ += " (" + note + ")";
       noticeLine("host not found: " + hostLookupFailure_);
       outcome_ = RunOutcome::HostNotFound;
-      return TRUE;
+      return winapp::kTrue;
     }
     if (verboseOutput()) {
       const std::optional<std::string> native = platform::nativePath(installation.InstallPath);
@@ -51,7 +51,7 @@ BOOL CNexlumeQ7App::InitInstance() {
       if (!lock) {
         noticeLine("nothing was written: " + runLockFailure_);
         outcome_ = RunOutcome::HostBusy;
-        return TRUE;
+        return winapp::kTrue;
       }
     }
     runPlan(installation.InstallPath);
@@ -60,7 +60,7 @@ BOOL CNexlumeQ7App::InitInstance() {
     // Nothing escapes the start-up operation; the run counts as failed where it stopped.
     outcome_ = RunOutcome::CompletedWithFailures;
   }
-  return TRUE;
+  return winapp::kTrue;
 }
 
 namespace {

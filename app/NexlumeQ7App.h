@@ -33,8 +33,8 @@ class CNexlumeQ7App : public CWinApp {
   CNexlumeQ7App() : CWinApp(nullptr) {}
   ~CNexlumeQ7App() override = default;
 
-  // Host lookup, then the 55 steps of the plan; returns TRUE in every case.
-  BOOL InitInstance() override;
+  // Host lookup, then the 55 steps of the plan; returns kTrue in every case.
+  winapp::BOOL InitInstance() override;
 
   RunOutcome outcome() const { return outcome_; }
   // Why the host was not found (one line), when outcome() is HostNotFound.

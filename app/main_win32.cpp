@@ -3,6 +3,9 @@
 // static data, before WinMain; WinMain reads the options, opens the log, calls the start-up operation
 // and, since no main window exists, the process ends with the exit status of the run (a program of
 // the GUI subsystem: `start /wait NexlumeQ7Setup.exe` waits for it and sets %ERRORLEVEL%).
+#include <windows.h>
+#include <shellapi.h>
+
 #include <CLI/CLI.hpp>
 #include <string>
 #include <vector>
@@ -12,10 +15,6 @@
 #include "app/Verbose.h"
 #include "platform/Progress.h"
 #include "platform/win32/WideText.h"
-
-// After the application's headers: <windows.h> defines TRUE and FALSE as macros.
-#include <windows.h>
-#include <shellapi.h>
 
 CNexlumeQ7App theApp;
 
