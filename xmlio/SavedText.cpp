@@ -37,24 +37,6 @@ std::size_t skipSpaces(std::string_view text, std::size_t at) {
   throw dom::Error(dom::kFailed, std::string("the DOM's text cannot be read back: ") + what);
 }
 
-void appendUtf8(std::uint32_t code, std::string& out) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
 // A text or attribute value of the serialisation with its references resolved; every other
 // character is the value's own, taken as it stands (the DOM wrote it raw).
 std::string_view resolveReferences(std::string_view text, std::string& out) {
@@ -95,7 +77,7 @@ std::string_view resolveReferences(std::string_view text, std::string& out) {
         code = code * (hex ? 16 : 10) + static_cast<std::uint32_t>(digit);
         if (code > 0x10FFFF) notASerialisation("a character reference out of range");
       }
-      appendUtf8(code, out);
+      xmlsource::appendUtf8(out, code);
     }
     at = semicolon + 1;
   }

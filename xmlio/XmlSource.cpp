@@ -63,24 +63,6 @@ bool isXmlChar(std::uint32_t c) {
          (c >= 0x10000 && c <= 0x10FFFF);
 }
 
-void appendUtf8(std::vector<std::uint8_t>& out, std::uint32_t c) {
-  if (c < 0x80) {
-    out.push_back(static_cast<std::uint8_t>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<std::uint8_t>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<std::uint8_t>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<std::uint8_t>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<std::uint8_t>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<std::uint8_t>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<std::uint8_t>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<std::uint8_t>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<std::uint8_t>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<std::uint8_t>(0x80 | (c & 0x3F)));
-  }
-}
-
 bool convertUtf16(const std::vector<std::uint8_t>& bytes, std::size_t start, bool bigEndian,
                   std::vector<std::uint8_t>& out, std::string& error) {
   if ((bytes.size() - start) % 2 != 0) {

@@ -19,6 +19,27 @@ namespace xmlsource {
 // tells whether only its declared encoding stood in the way (its content is then unknown, not bad).
 bool makeUtf8(std::vector<std::uint8_t>& bytes, std::string& error, bool* unsupportedEncoding = nullptr);
 
+// Appends a code point (at most 0x10FFFF) in UTF-8 to a string or a byte vector.
+template <class Bytes>
+void appendUtf8(Bytes& out, std::uint32_t c) {
+  using Byte = typename Bytes::value_type;
+  if (c < 0x80) {
+    out.push_back(static_cast<Byte>(c));
+  } else if (c < 0x800) {
+    out.push_back(static_cast<Byte>(0xC0 | (c >> 6)));
+    out.push_back(static_cast<Byte>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out.push_back(static_cast<Byte>(0xE0 | (c >> 12)));
+    out.push_back(static_cast<Byte>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<Byte>(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(static_cast<Byte>(0xF0 | (c >> 18)));
+    out.push_back(static_cast<Byte>(0x80 | ((c >> 12) & 0x3F)));
+    out.push_back(static_cast<Byte>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<Byte>(0x80 | (c & 0x3F)));
+  }
+}
+
 // Whether the text is well-formed UTF-8 made of XML characters (the last step of makeUtf8).
 bool checkCharacters(std::string_view text, std::string& error);
 
