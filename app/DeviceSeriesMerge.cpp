@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+namespace app {
 namespace {
 
 // The slots that make a medium's identity: English to Spanish.
@@ -63,3 +64,5 @@ std::vector<std::string> MergeReport::describe() const {
                     " from " + std::to_string(t.from) + " to " + std::to_string(t.to) + " calibration entries");
   return lines;
 }
+
+}  // namespace app

@@ -8,6 +8,7 @@
 
 #include "model/DeviceSeries.h"
 
+namespace app {
 // What a merge did, for the verbose lines of the installer and dsrtool.
 struct MergeReport {
   struct Match {
@@ -40,3 +41,5 @@ bool isSameMedium(const MediaInfo& a, const MediaInfo& b);
 // 2. every permission set of every medium keeps at most as many calibration entries as the first
 //    separation with its nSeparationIndex has input channels (none found: the list stays).
 MergeReport mergeDeviceSeries(const DeviceSeries& installed, DeviceSeries& fresh);
+
+}  // namespace app

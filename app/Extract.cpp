@@ -8,6 +8,7 @@
 #include "platform/Progress.h"
 #include "platform/Resources.h"
 
+namespace app {
 namespace {
 
 // Counts every call, successful or not; the numbering of the lines is contiguous over the run.
@@ -100,3 +101,5 @@ bool extractResourceToNewFile(const std::string& targetPath, int resourceId) {
 int extractionCallCount() { return g_extractionCounter; }
 
 const std::string& lastExtractionFailure() { return g_lastFailure; }
+
+}  // namespace app

@@ -2,6 +2,7 @@
 // The one operation that turns an embedded file into a file on disk, with its numbered progress line.
 #include <string>
 
+namespace app {
 // Writes embedded file `resourceId` to `targetPath` and prints one numbered progress line. The bytes
 // go to a scratch file created exclusively beside the target, which is flushed and renamed over it
 // (platform::writeFileReplacing): the target is afterwards its old content or the whole file, whenever
@@ -20,3 +21,5 @@ int extractionCallCount();
 // Why the last extraction failed, in words (the system's reason where it gave one); empty after a
 // success.
 const std::string& lastExtractionFailure();
+
+}  // namespace app

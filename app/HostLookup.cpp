@@ -7,6 +7,7 @@
 
 #include "platform/Registry.h"
 
+namespace app {
 namespace {
 
 constexpr std::uint32_t kValueBufferSize = 1024;
@@ -81,3 +82,5 @@ bool HostInstallation::Read(std::string* whyNot) {
   return readHostRecord(root, kHostInstallationKey, {{"CompanyName", &CompanyName}, {"InstallPath", &InstallPath}},
                         true, whyNot);
 }
+
+}  // namespace app

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+namespace app {
 // The registry root under which the host's product key was found.
 enum HostRoot : std::int32_t { kHostRootNone = 0, kHostRootCurrentUser = 1, kHostRootLocalMachine = 2 };
 
@@ -37,3 +38,5 @@ struct HostInstallation {
   // As HostUserSettings::Read.
   bool Read(std::string* whyNot = nullptr);
 };
+
+}  // namespace app

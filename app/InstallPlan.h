@@ -3,6 +3,7 @@
 // names are string-table entries; resources are the integer names of the embedded files.
 #include <array>
 
+namespace app {
 enum class StepKind {
   DeviceFile,     // plain write of InstallPath + device folder (string 13) + file name
   ProfileFolder,  // InstallPath + relative path, created (one level) when nothing is there
@@ -44,3 +45,5 @@ inline constexpr std::array<PlanStep, 55> kInstallPlan = {{
     {StepKind::Description, 46, 179}, {StepKind::Description, 47, 193}, {StepKind::Description, 48, 181},
     {StepKind::Description, 49, 183}, {StepKind::Description, 42, 129},
 }};
+
+}  // namespace app

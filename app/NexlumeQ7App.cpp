@@ -16,6 +16,7 @@
 #include "platform/Resources.h"
 #include "platform/RunLock.h"
 
+namespace app {
 namespace {
 
 // A missing string-table entry is an empty text, as the framework's string class loads it.
@@ -221,3 +222,5 @@ InstalledDescription ProbeInstalledDescription(const std::string& targetPath, st
   }
   return *read == kMergeProbeSize ? InstalledDescription::Merge : InstalledDescription::Short;
 }  // the file is closed before it is merged or replaced
+
+}  // namespace app

@@ -6,6 +6,7 @@
 
 #include "app/WinApp.h"
 
+namespace app {
 // What the probe of an installed description found.
 enum class InstalledDescription {
   Absent,      // nothing at the path: the new description is written
@@ -73,3 +74,5 @@ class CNexlumeQ7App : public CWinApp {
   std::string runLockFailure_;
   bool everyFileSucceeded_ = true;
 };
+
+}  // namespace app

@@ -6,6 +6,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Resources.h"
 
+namespace app {
 namespace {
 
 MergeOutcome kept(std::string failure) {
@@ -154,3 +155,5 @@ MergeOutcome MergeDeviceSeriesFile(const std::string& targetPath, int resourceId
   }
   return outcome;
 }
+
+}  // namespace app

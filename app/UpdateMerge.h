@@ -4,6 +4,7 @@
 
 #include "app/DeviceSeriesMerge.h"
 
+namespace app {
 struct MergeOutcome {
   enum class Kind {
     Merged,         // the installed file was replaced by the merged description
@@ -31,3 +32,5 @@ MergeOutcome previewMerge(const std::string& targetPath, int resourceId);
 
 // The run's entry: mergeInstalledDescription plus the verbose lines.
 MergeOutcome MergeDeviceSeriesFile(const std::string& targetPath, int resourceId);
+
+}  // namespace app

@@ -4,6 +4,7 @@
 
 #include "platform/Progress.h"
 
+namespace app {
 namespace {
 bool g_verbose = false;
 }
@@ -26,3 +27,5 @@ void noticeLine(std::string_view text) {
   line += "\r\n";
   platform::debugOutput(line);
 }
+
+}  // namespace app

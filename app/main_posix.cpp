@@ -79,27 +79,27 @@ int main(int argc, char** argv) {
     std::cerr << "nexlume-q7-setup: " << error.what() << "\nRun 'nexlume-q7-setup --help' for the options.\n";
     return app::kUsageError;
   }
-  setVerboseOutput(verbose);
+  app::setVerboseOutput(verbose);
   if (prefix.empty()) prefix = defaultPrefix();
   if (prefix.empty()) {
-    noticeLine("host not found: no Wine prefix (set --prefix, WINEPREFIX or HOME)");
+    app::noticeLine("host not found: no Wine prefix (set --prefix, WINEPREFIX or HOME)");
     return app::kHostNotFound;
   }
 
   platform::setRegistryPrefix(prefix);
   platform::setDriveRoot(prefix);
-  verboseLine("Wine prefix " + prefix + ": HKEY_LOCAL_MACHINE from " + prefix + "/system.reg, HKEY_CURRENT_USER from " +
+  app::verboseLine("Wine prefix " + prefix + ": HKEY_LOCAL_MACHINE from " + prefix + "/system.reg, HKEY_CURRENT_USER from " +
               prefix + "/user.reg, drives through " + prefix + "/dosdevices");
   if (verbose && wineserverMayBeRunning(prefix))
-    verboseLine("a wineserver is running for this prefix: registry changes it holds may not be in the files yet "
+    app::verboseLine("a wineserver is running for this prefix: registry changes it holds may not be in the files yet "
                 "(wineserver -w waits for it to write them)");
 
-  CNexlumeQ7App app;
-  app.setDryRun(dryRun);
+  app::CNexlumeQ7App installer;
+  installer.setDryRun(dryRun);
   // Tests shorten the wait for another run's lock.
   if (const char* wait = std::getenv("NEXLUME_RUN_LOCK_WAIT_MS"); wait != nullptr && *wait != '\0')
-    app.setRunLockWait(std::chrono::milliseconds(std::atol(wait)));
-  app.InitInstance();
+    installer.setRunLockWait(std::chrono::milliseconds(std::atol(wait)));
+  installer.InitInstance();
 
-  return app::exitStatusOf(app.outcome());
+  return app::exitStatusOf(installer.outcome());
 }

@@ -16,7 +16,7 @@
 #include "platform/Progress.h"
 #include "platform/win32/WideText.h"
 
-CNexlumeQ7App theApp;
+app::CNexlumeQ7App theApp;
 
 namespace {
 
@@ -81,13 +81,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // A log that cannot be created does not stop the run; the lines still reach the debugger channel.
   if (logOption->count() > 0) {
     if (logPath.empty()) logPath = defaultLogPath();
-    if (!platform::openProgressLog(logPath)) noticeLine("the log " + logPath + " cannot be created");
+    if (!platform::openProgressLog(logPath)) app::noticeLine("the log " + logPath + " cannot be created");
   }
   if (!usageError.empty()) {
-    noticeLine(usageError + " (nothing was written; the options are /LOG[=file], /VERBOSE, /DRYRUN)");
+    app::noticeLine(usageError + " (nothing was written; the options are /LOG[=file], /VERBOSE, /DRYRUN)");
     return app::kUsageError;
   }
-  setVerboseOutput(verbose);
+  app::setVerboseOutput(verbose);
   theApp.setDryRun(dryRun);
   theApp.InitInstance();
   return app::exitStatusOf(theApp.outcome());

@@ -7,6 +7,8 @@
 #include "BenchSupport.h"
 #include "app/DeviceSeriesMerge.h"
 
+using namespace app;
+
 namespace {
 
 // Times the merge alone: each iteration merges into a fresh copy of `fresh`, made and dropped untimed.

@@ -10,6 +10,8 @@
 #include "app/HostLookup.h"
 #include "platform/Registry.h"
 
+using namespace app;
+
 namespace {
 
 void queryAll(const platform::RegistryKey& key) {

@@ -9,6 +9,8 @@
 #include "tests/support/ProgressCapture.h"
 #include "tests/support/TestFiles.h"
 
+using namespace app;
+
 namespace {
 
 using testfiles::readFile;

@@ -6,6 +6,8 @@
 #include "platform/Registry.h"
 #include "tests/support/TestFiles.h"
 
+using namespace app;
+
 namespace {
 
 const std::string kMachineHeader = "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n\n";

@@ -7,6 +7,8 @@
 #include "platform/FileSystem.h"
 #include "tests/support/TestFiles.h"
 
+using namespace app;
+
 namespace {
 
 // An installed description is merged when one read from its start delivers exactly 1024 bytes; a

@@ -6,6 +6,8 @@
 
 #include "app/DeviceSeriesMerge.h"
 
+using namespace app;
+
 namespace {
 
 // A medium named `english` in every slot, with its slot `slot` changed when asked.

@@ -16,6 +16,8 @@
 #include "xmlio/Dom.h"
 #include "support/TestFiles.h"
 
+using namespace app;
+
 namespace {
 
 // The new description embedded in this test program under the id of "Nexlume Q7 D4.dsr".
