@@ -347,6 +347,12 @@ TEST_F(DomSave, ADeclarationOfAnotherEncodingIsSavedDeclaringUtf8) {
   EXPECT_NE(doc.node().firstChild().value().find("ISO-8859-1"), std::string::npos) << "the document keeps its own";
 }
 
+TEST_F(DomSave, ALoadedDocumentWithoutDeclarationIsSavedWithoutOne) {
+  const dom::Document loaded = xmltest::loadText(folder_, "<r>\n<a>1</a><b/>\n</r>");
+  ASSERT_TRUE(loaded);
+  EXPECT_EQ(loaded.text(), "<r>\n  <a>1</a>\n  <b />\n</r>\n");
+}
+
 TEST_F(DomSave, RefusesTextThatWouldNotLoadAgain) {
   const std::string path = folder_.path("out.xml");
   xmltest::writeFile(path, "old");
