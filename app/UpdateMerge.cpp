@@ -93,7 +93,7 @@ MergeOutcome mergeInstalledDescription(const std::string& targetPath, int resour
   }
 
   MergeOutcome outcome;
-  outcome.report = mergeDeviceSeries(installed, fresh);
+  outcome.report = descriptionmerge::mergeDeviceSeries(installed, fresh);
 
   // Saved through P.out, renamed over P once complete and flushed; P stays as P.bak.
   mergedIO.keepReplacedFileAs(backupPath);
@@ -131,7 +131,7 @@ MergeOutcome previewMerge(const std::string& targetPath, int resourceId) {
   if (!newIO.OpenDocumentFrom(std::string_view(reinterpret_cast<const char*>(resource.data), resource.size)) ||
       !newIO.LoadDocumentWithFallback(fresh))
     return kept("the new description cannot be read: " + newIO.lastError());
-  outcome.report = mergeDeviceSeries(installed, fresh);
+  outcome.report = descriptionmerge::mergeDeviceSeries(installed, fresh);
   outcome.kind = MergeOutcome::Kind::Merged;
   outcome.succeeded = true;
   return outcome;

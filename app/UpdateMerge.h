@@ -2,7 +2,7 @@
 // The update merge of an installed device-series description with the new one from the program.
 #include <string>
 
-#include "app/DeviceSeriesMerge.h"
+#include "model/DeviceSeriesMerge.h"
 
 namespace app {
 struct MergeOutcome {
@@ -12,9 +12,9 @@ struct MergeOutcome {
     Kept,           // the installed file stays as it was and the new description is not installed
   };
   Kind kind = Kind::Kept;
-  bool succeeded = false;  // Merged, or Replaced with the write succeeding
-  std::string failure;     // why, when it did not succeed
-  MergeReport report;      // what the merge did (Merged only)
+  bool succeeded = false;                // Merged, or Replaced with the write succeeding
+  std::string failure;                   // why, when it did not succeed
+  descriptionmerge::MergeReport report;  // what the merge did (Merged only)
 };
 
 // Installs description `resourceId` at `targetPath` (P), keeping the user's media of the installed

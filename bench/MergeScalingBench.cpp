@@ -5,9 +5,9 @@
 #include <algorithm>
 
 #include "BenchSupport.h"
-#include "app/DeviceSeriesMerge.h"
+#include "model/DeviceSeriesMerge.h"
 
-using namespace app;
+using namespace descriptionmerge;
 
 namespace {
 

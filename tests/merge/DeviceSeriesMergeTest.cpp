@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "app/DeviceSeriesMerge.h"
+#include "model/DeviceSeriesMerge.h"
 
-using namespace app;
+using namespace descriptionmerge;
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "JsonDump.h"
-#include "app/DeviceSeriesMerge.h"
+#include "model/DeviceSeriesMerge.h"
 #include "model/DeviceSeriesIO.h"
 #include "xmlio/Encodings.h"
 
@@ -89,7 +89,7 @@ int merge(const std::string& installedFile, const std::string& newFile, const st
   DeviceSeriesIO2 installedIO(installedFile), newIO(newFile);
   DeviceSeries installed, fresh;
   if (!load(installedIO, installed, err) || !load(newIO, fresh, err)) return kExitUnreadable;
-  const app::MergeReport report = app::mergeDeviceSeries(installed, fresh);
+  const descriptionmerge::MergeReport report = descriptionmerge::mergeDeviceSeries(installed, fresh);
   const int status = saveReplacing(fresh, newIO, target, err);
   if (status == kExitOk)
     for (const std::string& line : report.describe()) out << line << "\n";
@@ -109,7 +109,9 @@ int diff(const std::string& fileA, const std::string& fileB, std::ostream& out, 
   std::vector<bool> matchedInB(b.aMediaInfoList.size(), false);
   for (const MediaInfo& medium : a.aMediaInfoList) {
     std::size_t at = 0;
-    while (at < b.aMediaInfoList.size() && (matchedInB[at] || !app::isSameMedium(medium, b.aMediaInfoList[at]))) ++at;
+    while (at < b.aMediaInfoList.size() &&
+           (matchedInB[at] || !descriptionmerge::isSameMedium(medium, b.aMediaInfoList[at])))
+      ++at;
     if (at == b.aMediaInfoList.size()) {
       out << "only in " << fileA << ": " << named(medium) << "\n";
       same = false;

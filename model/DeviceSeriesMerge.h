@@ -8,7 +8,8 @@
 
 #include "model/DeviceSeries.h"
 
-namespace app {
+namespace descriptionmerge {
+
 // What a merge did, for the verbose lines of the installer and dsrtool.
 struct MergeReport {
   struct Match {
@@ -42,4 +43,4 @@ bool isSameMedium(const MediaInfo& a, const MediaInfo& b);
 //    separation with its nSeparationIndex has input channels (none found: the list stays).
 MergeReport mergeDeviceSeries(const DeviceSeries& installed, DeviceSeries& fresh);
 
-}  // namespace app
+}  // namespace descriptionmerge

@@ -1,8 +1,8 @@
-#include "app/DeviceSeriesMerge.h"
+#include "model/DeviceSeriesMerge.h"
 
 #include <algorithm>
 
-namespace app {
+namespace descriptionmerge {
 namespace {
 
 // The slots that make a medium's identity: English to Spanish.
@@ -65,4 +65,4 @@ std::vector<std::string> MergeReport::describe() const {
   return lines;
 }
 
-}  // namespace app
+}  // namespace descriptionmerge
