@@ -61,7 +61,10 @@ std::string scratchPathFor(const std::string& target) { return target + ".out"; 
 std::string backupPathFor(const std::string& target) { return target + ".bak"; }
 std::string carriedCopyPathFor(const std::string& target) { return target + ".tmp"; }
 std::string unmergedPathFor(const std::string& target, int generation) {
-  return target + ".unmerged" + (generation > 1 ? "." + std::to_string(generation) : std::string());
+  std::string path = target;
+  path.append(".unmerged");
+  if (generation > 1) path.append(".").append(std::to_string(generation));
+  return path;
 }
 
 bool holdsExactly(const std::string& path, std::string_view bytes) {

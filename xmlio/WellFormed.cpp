@@ -234,7 +234,7 @@ class Judge {
 
   // name = "value" (or 'value') at i_.
   bool pseudoAttribute(std::string_view name, std::string_view& value) {
-    if (!startsWith(i_, name)) return failed(i_, "'" + std::string(name) + "' expected in the XML declaration");
+    if (!startsWith(i_, name)) return failed(i_, std::string(name).append(" expected in the XML declaration"));
     i_ += name.size();
     skipSpaces();
     if (i_ >= n_ || p_[i_] != '=') return failed(i_, "'=' expected in the XML declaration");

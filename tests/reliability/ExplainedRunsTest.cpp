@@ -147,6 +147,46 @@ TEST_F(ExplainedRun, ADryRunWritesNothingAndForeseesTheRun) {
       << real.errors;
 }
 
+// Whatever stands at a scratch or backup name the run uses (a folder, a read-only file), the dry run
+// foresees what the run then does: the same exit status, the same number of files not installed.
+TEST_F(ExplainedRun, ADryRunForeseesEveryObstacleAtTheNamesTheRunUses) {
+  resaveAsTheHost(device / "Nexlume Q7 D4.dsr");  // so that the run has a merge to write for it
+  const struct {
+    const char* name;
+    bool folder;  // else a read-only file
+  } cases[] = {
+      {"Nexlume Q7.bmp.out", true},         {"Nexlume Q7.bmp.out", false},
+      {"Nexlume Q7 D4.dsr.out", true},      {"Nexlume Q7 D4.dsr.out", false},
+      {"Nexlume Q7 D4.dsr.tmp", true},      {"Nexlume Q7 D4.dsr.tmp", false},
+      {"Nexlume Q7 D4.dsr.bak", true},      {"Nexlume Q7 D4.dsr.bak", false},
+      {"Nexlume Q7 D4.dsr.bak.out", true},  {"Nexlume Q7 D4.dsr.bak.out", false},
+  };
+  for (const auto& c : cases) {
+    const std::string what = std::string(c.folder ? "a folder at " : "a read-only file at ") + c.name;
+    TempFolder caseFolder;
+    const fs::path casePrefix = caseFolder / "prefix";
+    copyTree(prefix, casePrefix);
+    const fs::path obstacle = casePrefix / kDeviceFolder / c.name;
+    if (c.folder) {
+      fs::create_directory(obstacle);
+    } else {
+      writeFile(obstacle, "left here");
+      fs::permissions(obstacle, fs::perms::owner_read);
+    }
+    const RunResult dry = runInstaller(kSmallSetupExe, casePrefix, {}, {"--dry-run"});
+    const RunResult real = runInstaller(kSmallSetupExe, casePrefix);
+    EXPECT_EQ(real.exitCode, 1) << what << "\n" << real.errors;
+    EXPECT_EQ(dry.exitCode, real.exitCode) << what << "\n" << dry.errors;
+    const std::vector<std::string> dryLines = linesOf(dry.errors);
+    const std::vector<std::string> realLines = linesOf(real.errors);
+    ASSERT_FALSE(dryLines.empty() || realLines.empty()) << what;
+    EXPECT_EQ(dryLines.back().substr(0, dryLines.back().find(" of 52")),
+              realLines.back().substr(0, realLines.back().find(" of 52")))
+        << what << "\n" << dry.errors << real.errors;
+    EXPECT_TRUE(holdsUserMedium(casePrefix / kDeviceFolder / "Nexlume Q7 D4.dsr")) << what;
+  }
+}
+
 TEST(DryRun, OnAFreshHostEveryFileWouldBeWrittenAndNothingIs) {
   TempFolder folder;
   const fs::path prefix = folder / "prefix";
