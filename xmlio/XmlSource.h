@@ -11,6 +11,10 @@
 
 namespace xmlsource {
 
+// The largest document a load reads, far above any real description (about 2 MB): a larger file is
+// refused by its size before it is read.
+inline constexpr std::size_t kMaxDocumentBytes = 64u << 20;
+
 // Turns a file's bytes into UTF-8 text in place: a UTF-8 byte-order mark is removed; UTF-16 (with a
 // byte-order mark, or recognised by its "<?" start) is converted; a declared ISO-8859-1,
 // windows-1252 or US-ASCII encoding is converted or checked; any other declared encoding is refused.
