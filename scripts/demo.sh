@@ -1,13 +1,15 @@
 #!/bin/bash
-# Installs what the build needs, builds the installer, and runs it twice on a copy of the demo
-# host of examples/: a fresh install, then an update. Shows the progress lines and the tree.
+# Installs what the build needs, builds the installer and dsrtool, and runs the installer twice on a
+# copy of the demo host of examples/: a fresh install, then an update. Shows the progress lines, what
+# the update changed for the media of one installed description (dsrtool diff of the file it replaced,
+# P.bak, and the new P), and the tree.
 set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build-demo"
 
 "$root/scripts/install-packages.sh" || exit 1
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DNEXLUME_TESTS=OFF >/dev/null || exit 1
-cmake --build "$build" -j"$(nproc)" --target nexlume-q7-setup >/dev/null || exit 1
+cmake --build "$build" -j"$(nproc)" --target nexlume-q7-setup dsrtool >/dev/null || exit 1
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/nexlume-demo.XXXXXX")
 prefix="$scratch/wine-prefix"
@@ -23,6 +25,12 @@ run() {
 
 run "First run (fresh install)"
 run "Second run (update)"
+
+description="$host/Tessaprint/Device/Nexlume Q7 D4.dsr"
+echo
+echo "=== The media before and after the update: dsrtool diff P.bak P (P = ${description#"$host/"})"
+(cd "$(dirname "$description")" && "$build/tools/dsrtool/dsrtool" diff "$(basename "$description").bak" "$(basename "$description")")
+echo "=== exit status $? (0 the same media, 1 they differ, 2 trouble)"
 
 echo
 echo "=== Installed tree below $host"
