@@ -238,6 +238,9 @@ int diff(const std::string& fileA, const std::string& fileB, std::ostream& out, 
 int runDsrTool(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
   CLI::App cli("Inspect, check, re-save, merge and compare device-series description files.", "dsrtool");
   cli.require_subcommand(1);
+  // Options are written --name in both builds; a file argument may begin with '/' (the parser's own
+  // default in the Windows build would take it for a /name option). Subcommands inherit this.
+  cli.allow_windows_style_options(false);
   cli.set_version_flag("--version", "dsrtool " NEXLUME_VERSION);
   cli.footer("Exit status: 0 done, 1 a description does not load or save, 2 usage error.\n"
              "diff: 0 the same media, 1 the media differ, 2 trouble (a file missing, unreadable or not a\n"
