@@ -23,14 +23,22 @@ run() {
   echo "=== exit status ${PIPESTATUS[0]}"
 }
 
+description="$host/Tessaprint/Device/Nexlume Q7 D4.dsr"
 run "First run (fresh install)"
+
+# An update of the same release changes nothing; so that this one has work to do, the installed
+# description is made to look like an older release (its first medium, PET Film, dried 8 s where the
+# new release says 10 s), and the user hides that medium in the host.
+echo
+echo "=== Between the runs: PET Film made to dry 8 s (an older release) and hidden (by the user) in ${description#"$host/"}"
+sed -i -e '0,/<nDryTime>10<\/nDryTime>/s//<nDryTime>8<\/nDryTime>/' \
+  -e '0,/<bVisibleMedia>true<\/bVisibleMedia>/s//<bVisibleMedia>false<\/bVisibleMedia>/' "$description"
 run "Second run (update)"
 
-description="$host/Tessaprint/Device/Nexlume Q7 D4.dsr"
 echo
 echo "=== The media before and after the update: dsrtool diff P.bak P (P = ${description#"$host/"})"
 (cd "$(dirname "$description")" && "$build/tools/dsrtool/dsrtool" diff "$(basename "$description").bak" "$(basename "$description")")
-echo "=== exit status $? (0 the same media, 1 they differ, 2 trouble)"
+echo "=== exit status $? (0 the same media, 1 they differ, 2 trouble): the new dry time came in, the user's choice to hide PET Film stayed"
 
 echo
 echo "=== Installed tree below $host"

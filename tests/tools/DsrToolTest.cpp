@@ -212,9 +212,23 @@ class EndlessInput : public std::streambuf {
   std::size_t handedOut_ = 0;
 };
 
-// Standard input larger than the bound of a description is refused with the reason after the bound and
-// one byte more, the rest left unread; input of the bound exactly is given to the parser.
-TEST_F(DsrTool, StandardInputBeyondTheBoundIsRefusedUnread) {
+// A description larger than the bound is refused with the reason: a file by its size, standard input
+// after the bound and one byte more, the rest left unread; input of the bound exactly is parsed.
+TEST_F(DsrTool, DescriptionsBeyondTheBoundAreRefused) {
+  const std::string huge = write("huge.dsr", "");
+  fs::resize_file(huge, xmlsource::kMaxDocumentBytes + 1);
+  const std::string small = write("small.dsr", minimalDescription("3.3.0.0"));
+  const struct {
+    std::vector<std::string> args;
+    int status;
+  } fileCases[] = {{{"check", huge}, kExitUnreadable}, {{"dump", huge}, kExitUnreadable}, {{"diff", small, huge}, kExitTrouble}};
+  for (const auto& c : fileCases) {
+    const ToolRun run = dsrtool(c.args);
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_EQ(run.err.rfind("dsrtool: " + huge + ": ", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find("larger than 64 MiB"), std::string::npos) << run.err;
+  }
+
   for (const char* subcommand : {"check", "dump"}) {
     EndlessInput endless;
     std::istream in(&endless);
@@ -222,8 +236,9 @@ TEST_F(DsrTool, StandardInputBeyondTheBoundIsRefusedUnread) {
     EXPECT_EQ(runDsrTool({subcommand, "-"}, in, out, err), kExitUnreadable);
     EXPECT_EQ(endless.taken(), xmlsource::kMaxDocumentBytes + 1);
     EXPECT_EQ(out.str(), "");
-    EXPECT_EQ(err.str(), "dsrtool: (standard input): larger than 64 MiB, the bound for a description; refused without "
-                         "reading the rest\n");
+    const std::string message = err.str();
+    EXPECT_EQ(message.rfind("dsrtool: (standard input): larger than 64 MiB", 0), 0u) << message;
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
   }
   const ToolRun atTheBound = dsrtool({"check", "-"}, std::string(xmlsource::kMaxDocumentBytes, 'x'));
   EXPECT_EQ(atTheBound.status, kExitUnreadable);

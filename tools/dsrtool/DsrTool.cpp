@@ -48,8 +48,7 @@ bool readBounded(std::istream& in, std::string& bytes, std::ostream& err) {
     return false;
   }
   if (bytes.size() > xmlsource::kMaxDocumentBytes) {
-    err << "dsrtool: " << kStandardInputName << ": larger than " << (xmlsource::kMaxDocumentBytes >> 20)
-        << " MiB, the bound for a description; refused without reading the rest\n";
+    err << "dsrtool: " << kStandardInputName << ": " << xmlsource::tooLargeReason() << "; not read further\n";
     return false;
   }
   return true;
@@ -62,7 +61,8 @@ bool load(DeviceSeriesIO2& io, DeviceSeries& series, std::istream* standardInput
     std::string bytes;
     if (!readBounded(*standardInput, bytes, err)) return false;
     if (!io.OpenDocumentFrom(bytes)) {
-      err << "dsrtool: " << located(io.path(), io.openError().empty() ? "does not load" : io.openError()) << "\n";
+      const std::string& why = io.openResult().reason;
+      err << "dsrtool: " << located(io.path(), why.empty() ? "does not load" : why) << "\n";
       return false;
     }
   }
