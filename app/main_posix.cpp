@@ -2,6 +2,7 @@
 // Stands in for the application framework: sets up the Wine prefix, constructs the one application
 // object, calls its start-up operation and turns the run's outcome into the exit status.
 #include <malloc.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -43,6 +44,9 @@ bool wineserverMayBeRunning(const std::string& prefix) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A reader of the progress lines that stops early (`| head -1`) must not end the run half way:
+  // writing to it then fails with EPIPE, the line is lost and the installation goes on.
+  ::signal(SIGPIPE, SIG_IGN);
   // Each description passes through documents and texts of a few megabytes. Memory freed after one
   // is kept for the next rather than handed back and faulted in again, which costs more than the
   // parsing itself on a virtual machine.

@@ -23,6 +23,8 @@ class File {
   virtual std::optional<std::size_t> write(const void* data, std::size_t size) = 0;
   // FlushFileBuffers / fsync.
   virtual bool flush() = 0;
+  // GetFileSizeEx / fstat: the size in bytes, or nothing on failure.
+  virtual std::optional<std::uint64_t> size() = 0;
 };
 
 // CreateFile(GENERIC_WRITE, no sharing, CREATE_ALWAYS): replaces and truncates an existing file.

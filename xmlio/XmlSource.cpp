@@ -219,35 +219,40 @@ Judgement makeUtf8(std::vector<std::uint8_t>& bytes) {
 
 namespace {
 
-// Reads the file in pieces, so that a file beyond the bound is refused after reading no more than
-// the bound: nothing tells its size before it is read whole.
+// Reads the file whole, unless its size says it is beyond the bound: then nothing is read. A file
+// that grows while it is read is read on, up to the bound.
 JudgedDocument readBounded(const std::string& path, std::vector<std::uint8_t>& bytes) {
   JudgedDocument refused;
-  std::unique_ptr<platform::File> file = platform::openFileForReading(path);
-  if (!file) {
+  auto unreadable = [&refused] {
     const std::string why = platform::lastFileError();
     refused.verdict = dom::LoadResult::failure(dom::LoadStatus::Unreadable,
                                                why.empty() ? "cannot read the file" : "cannot read the file: " + why);
     return refused;
+  };
+  std::unique_ptr<platform::File> file = platform::openFileForReading(path);
+  if (!file) return unreadable();
+  const std::optional<std::uint64_t> size = file->size();
+  if (!size) return unreadable();
+  if (*size > kMaxDocumentBytes) {
+    refused.verdict = dom::LoadResult::failure(dom::LoadStatus::Declined, tooLargeReason());
+    return refused;
   }
-  constexpr std::size_t kPiece = std::size_t{1} << 20;
+  // One byte more than the size, to tell the end from a file that grew.
+  bytes.resize(static_cast<std::size_t>(*size) + 1);
+  std::size_t filled = 0;
   while (true) {
-    const std::size_t filled = bytes.size();
-    bytes.resize(filled + kPiece);
-    const std::optional<std::size_t> read = file->read(bytes.data() + filled, kPiece);
-    bytes.resize(filled + read.value_or(0));
-    if (!read) {
-      const std::string why = platform::lastFileError();
-      refused.verdict = dom::LoadResult::failure(dom::LoadStatus::Unreadable,
-                                                 why.empty() ? "cannot read the file" : "cannot read the file: " + why);
-      return refused;
-    }
-    if (*read == 0) return refused;
-    if (bytes.size() > kMaxDocumentBytes) {
+    const std::optional<std::size_t> read = file->read(bytes.data() + filled, bytes.size() - filled);
+    if (!read) return unreadable();
+    filled += *read;
+    if (*read == 0) break;
+    if (filled > kMaxDocumentBytes) {
       refused.verdict = dom::LoadResult::failure(dom::LoadStatus::Declined, tooLargeReason());
       return refused;
     }
+    if (filled == bytes.size()) bytes.resize(std::min(bytes.size() * 2, kMaxDocumentBytes + 1));
   }
+  bytes.resize(filled);
+  return refused;
 }
 
 std::optional<std::vector<std::uint8_t>> copyDocumentBytes(std::string_view bytes) {

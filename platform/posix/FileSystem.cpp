@@ -127,6 +127,13 @@ class PosixFile : public File {
     return ::fsync(fd_) == 0 || failWithErrno();
   }
 
+  std::optional<std::uint64_t> size() override {
+    if (!admit()) return std::nullopt;
+    struct stat info{};
+    if (::fstat(fd_, &info) != 0) return failWithErrno(), std::nullopt;
+    return static_cast<std::uint64_t>(info.st_size);
+  }
+
  private:
   int fd_;
 };

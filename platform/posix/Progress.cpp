@@ -7,7 +7,8 @@
 namespace platform {
 
 // One write(2) per line, so lines of concurrent writers to the same stderr never interleave;
-// only a line the kernel cuts short is continued.
+// only a line the kernel cuts short is continued. A line that cannot be written (its reader has gone,
+// the disk is full) is dropped: the output is never a reason to stop a run.
 void debugOutput(std::string_view line) {
   std::size_t done = 0;
   while (done < line.size()) {

@@ -89,14 +89,6 @@ std::string utf16ToUtf8(const std::vector<std::uint16_t>& units) {
   return out;
 }
 
-std::string utf16LeBytesToUtf8(const std::uint8_t* bytes, std::size_t size) {
-  std::vector<std::uint16_t> units(size / 2);
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    units[i] = static_cast<std::uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-  }
-  return utf16ToUtf8(units);
-}
-
 std::vector<std::uint16_t> utf8ToUtf16(std::string_view text) {
   std::vector<std::uint16_t> units;
   units.reserve(text.size());

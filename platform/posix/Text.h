@@ -12,9 +12,6 @@ namespace platform::text {
 // a zero unit becomes a zero byte.
 std::string utf16ToUtf8(const std::vector<std::uint16_t>& units);
 
-// Little-endian UTF-16 bytes to UTF-8; an odd last byte is dropped.
-std::string utf16LeBytesToUtf8(const std::uint8_t* bytes, std::size_t size);
-
 // UTF-8 to UTF-16 code units; an invalid byte becomes U+FFFD.
 std::vector<std::uint16_t> utf8ToUtf16(std::string_view text);
 

@@ -74,6 +74,13 @@ class Win32File : public File {
     return FlushFileBuffers(handle_) != FALSE || failed();
   }
 
+  std::optional<std::uint64_t> size() override {
+    if (!admit()) return std::nullopt;
+    LARGE_INTEGER bytes{};
+    if (!GetFileSizeEx(handle_, &bytes)) return failed(), std::nullopt;
+    return static_cast<std::uint64_t>(bytes.QuadPart);
+  }
+
  private:
   HANDLE handle_;
 };

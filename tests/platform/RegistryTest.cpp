@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -209,6 +210,63 @@ TEST(WineRegistry, BrokenFilesNeverCrashAndKeepWhatIsReadable) {
     }
     EXPECT_EQ(query(*key, "Fine").data, std::string("yes\0", 4));
     EXPECT_FALSE(platform::openRegistryKey(RegistryRoot::LocalMachine, "Software\\Broken"));
+  }
+}
+
+TEST(WineRegistry, RepeatedSectionsAndValuesCountAsIfSetInTurn) {
+  RegistryPrefix prefix(std::string(kHeader) +
+                            "[Software\\\\Twice]\n\"v\"=\"first\"\n\"w\"=dword:00000001\n\"v\"=\"second\"\n"
+                            "[Software\\\\Other]\n\"v\"=\"other\"\n"
+                            "[software\\\\TWICE]\n\"V\"=\"third\"\n@=\"default\"\n",
+                        "");
+  auto key = platform::openRegistryKey(RegistryRoot::LocalMachine, "Software\\Twice");
+  ASSERT_TRUE(key);
+  EXPECT_EQ(query(*key, "v").data, std::string("third\0", 6));
+  EXPECT_EQ(query(*key, "w").data, std::string("\x01\0\0\0", 4));
+  EXPECT_EQ(query(*key, "").data, std::string("default\0", 8));
+  auto other = platform::openRegistryKey(RegistryRoot::LocalMachine, "Software\\Other");
+  ASSERT_TRUE(other);
+  EXPECT_EQ(query(*other, "v").data, std::string("other\0", 6));
+}
+
+// Values far longer than any line or piece the file is read in: long strings of escapes, characters
+// of two to four bytes and invalid bytes, and binary data continued over many lines, wherever the
+// file's pieces happen to end (a comment line of varied length shifts them).
+TEST(WineRegistry, LongValuesAreReadWhole) {
+  std::string escaped;    // "a", "é", U+1F600 as two escaped units, "b"; five UTF-16 units
+  std::string plain;      // "é€😀", an invalid byte, a lead byte without its continuation, "x"
+  std::string hexLines;   // bytes 0, 1, 2 ... continued every 25 bytes
+  std::string wantEscaped, wantPlain, wantBinary;
+  for (int i = 0; i < 20000; ++i) {
+    escaped += "a\xC3\xA9\\xd83d\\xde00b";
+    wantEscaped += "a\xC3\xA9\xF0\x9F\x98\x80" "b";
+    plain += "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xFF\xC3x";
+    wantPlain += "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xEF\xBF\xBD\xEF\xBF\xBDx";
+  }
+  for (int i = 0; i < 30000; ++i) {
+    char byte[4];
+    std::snprintf(byte, sizeof byte, "%02x", i & 0xFF);
+    hexLines += byte;
+    if (i + 1 < 30000) hexLines += (i % 25 == 24) ? ",\\\n  " : ",";
+    wantBinary += static_cast<char>(i & 0xFF);
+  }
+  for (std::size_t padding : {0u, 1u, 2u, 3u, 5000u, 65535u, 65536u + 7u}) {
+    SCOPED_TRACE("a comment line of " + std::to_string(padding) + " bytes");
+    RegistryPrefix prefix(std::string(kHeader) + ";" + std::string(padding, '.') + "\n[Software\\\\Long]\n\"Escaped\"=\"" +
+                              escaped + "\"\n\"Plain\"=\"" + plain + "\"\n\"Binary\"=hex:" + hexLines +
+                              "\n\"After\"=\"end\"",
+                          "");
+    auto key = platform::openRegistryKey(RegistryRoot::LocalMachine, "Software\\Long");
+    ASSERT_TRUE(key);
+    for (const auto& [name, want] : {std::pair<std::string, std::string>{"Escaped", wantEscaped + '\0'},
+                                     {"Plain", wantPlain + '\0'}, {"Binary", wantBinary}, {"After", std::string("end\0", 4)}}) {
+      std::uint32_t size = 0;
+      std::uint32_t type = 0;
+      ASSERT_EQ(key->query(name, nullptr, size, type), QueryStatus::Ok) << name;
+      std::string data(size, '\0');
+      ASSERT_EQ(key->query(name, reinterpret_cast<std::uint8_t*>(data.data()), size, type), QueryStatus::Ok) << name;
+      EXPECT_TRUE(data == want) << name << ": " << data.size() << " bytes, " << want.size() << " expected";
+    }
   }
 }
 

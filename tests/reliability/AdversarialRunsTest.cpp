@@ -179,6 +179,53 @@ TEST_F(UpdatedHost, ARunWaitsForTheLockAndGivesUpWithStatusFour) {
   expectEveryDescriptionHoldsTheUsersMedium();
 }
 
+// A reader of the run's output that goes away (`2>&1 | head -1`, an agent that has seen enough) costs
+// lines, never files: the run installs what a run with its output kept installs, and exits 0.
+TEST(OutputReader, ThatGoesAwayCostsLinesNotFiles) {
+  TempFolder folder;
+  const fs::path kept = folder / "kept";
+  copyTree(kExamplePrefix, kept);
+  const RunResult reference = runInstaller(kSmallSetupExe, kept);
+  ASSERT_EQ(reference.exitCode, 0) << reference.errors;
+  const Snapshot installed = snapshot(kept);
+  for (const e2e::ExpectedFile& file : e2e::kExpectedFiles) {
+    std::string path = kHostFolder + "/" + file.relativePath;
+    std::replace(path.begin(), path.end(), '\\', '/');
+    ASSERT_TRUE(installed.contains(path)) << path;
+  }
+
+  const struct {
+    const char* what;
+    bool readsFirstLine;
+  } cases[] = {{"a reader gone before the run starts", false}, {"a reader gone after the first line", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const fs::path prefix = folder / (c.readsFirstLine ? "after-first-line" : "before-start");
+    copyTree(kExamplePrefix, prefix);
+    int output[2];
+    ASSERT_EQ(::pipe2(output, O_CLOEXEC), 0);
+    if (!c.readsFirstLine) ::close(output[0]);
+    // Both stdout and stderr into the pipe, and SIGPIPE as a shell leaves it for its commands.
+    const StartedRun started = startInstaller(kSmallSetupExe, prefix, {}, {}, -1, [&] {
+      ::dup2(output[1], STDOUT_FILENO);
+      ::dup2(output[1], STDERR_FILENO);
+      ::signal(SIGPIPE, SIG_DFL);
+    });
+    ::close(output[1]);
+    if (c.readsFirstLine) {
+      std::string line;
+      char byte = 0;
+      while (::read(output[0], &byte, 1) == 1 && byte != '\n') line += byte;
+      EXPECT_NE(line.find("[01] "), std::string::npos) << line;
+      ::close(output[0]);
+    }
+    const RunResult run = finishInstaller(started);
+    EXPECT_EQ(run.signal, 0) << "the run was ended by signal " << run.signal;
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(snapshot(prefix) == installed) << "the run installed something else than a run whose output was kept";
+  }
+}
+
 // Registry files that are not regular files, or far too large, make the lookup fail with the reason,
 // and never hang the run.
 TEST(RegistryFiles, ThatAreNotRegularFilesOrTooLargeEndTheLookup) {
