@@ -1,8 +1,9 @@
 #!/bin/bash
 # The Windows build, tested under Wine: installs the mingw-w64 cross toolchain and Wine when they are
-# missing, cross-builds NexlumeQ7Setup.exe and the unit tests (build-win), runs the unit tests under
-# Wine, where the DOM is Wine's MSXML 4.0, and the end-to-end test (tests/windows/wine-e2e.sh), which
-# compares the Windows installer with the POSIX build's nexlume-q7-setup.
+# missing, cross-builds NexlumeQ7Setup.exe, dsrtool.exe and the unit tests (build-win), runs the unit
+# tests under Wine, where the DOM is Wine's MSXML 4.0, and the end-to-end test
+# (tests/windows/wine-e2e.sh), which compares the Windows installer with the POSIX build's
+# nexlume-q7-setup.
 #   NEXLUME_NATIVE_BUILD  the POSIX build folder to compare with (default build-test, the one
 #                         scripts/test.sh makes; its installer and dsrtool are built if needed)
 set -euo pipefail
