@@ -46,9 +46,11 @@ winapp::BOOL CNexlumeQ7App::InitInstance() {
     if (verboseOutput())
       verboseLine("host found: InstallPath " + installation.InstallPath + " (" + folder + "); XML DOM: " + dom::domComponentName());
     // A host whose folder is gone (uninstalled, a drive not there) gets one line, not a failure per file.
-    if (!platform::pathExists(installation.InstallPath) || platform::fileExists(installation.InstallPath)) {
+    const bool folderThere = platform::pathExists(installation.InstallPath);
+    const std::string whyNotThere = folderThere ? "a file is in its place" : platform::lastFileError();
+    if (!folderThere || platform::fileExists(installation.InstallPath)) {
       hostLookupFailure_ = "the installation folder " + installation.InstallPath + " (InstallPath of " +
-                           installation.keyName() + ") does not exist";
+                           installation.keyName() + ") is not there" + (whyNotThere.empty() ? "" : ": " + whyNotThere);
       noticeLine(hostLookupFailure_ + "; nothing was written");
       outcome_ = RunOutcome::HostNotFound;
       return winapp::kTrue;

@@ -162,10 +162,6 @@ std::unique_ptr<File> openMapped(const std::string& path, int flags, bool trunca
   return file;
 }
 
-bool lstatMapped(const std::string& path, struct stat& info) {
-  std::optional<std::string> native = nativePath(path);
-  return native && ::lstat(native->c_str(), &info) == 0;
-}
 
 }  // namespace
 
@@ -244,8 +240,10 @@ std::unique_ptr<File> openFileForReading(const std::string& path) {
 
 bool pathExists(const std::string& path) {
   if (!admit()) return false;
+  std::optional<std::string> native = nativePath(path);
+  if (!native) return failWith("the path cannot be mapped to a drive of the prefix");
   struct stat info{};
-  return lstatMapped(path, info) || failWithErrno();
+  return ::lstat(native->c_str(), &info) == 0 || failWithErrno();
 }
 
 bool fileExists(const std::string& path) {
