@@ -162,7 +162,6 @@ std::unique_ptr<File> openMapped(const std::string& path, int flags, bool trunca
   return file;
 }
 
-
 }  // namespace
 
 void setDriveRoot(const std::string& prefixFolder) { driveRoot() = prefixFolder; }

@@ -186,7 +186,7 @@ log_blocks() {
       if ($_ eq "") {
         $lines[$i + 1] =~ /^=== NexlumeQ7Setup\.exe \d+\.\d+\.\d+ \(file version \d+\.\d+\.\d+\.\d+\), started \d{4}-\d\d-\d\d \d\d:\d\d:\d\d [+-]\d\d:\d\d$/
           or die "not a header: $lines[$i + 1]\n";
-        die "a block without its closing line\n" if $seen && !$closing;
+        die "a block without its closing line\n" if $seen && $closing eq "";
         ++$seen; $closing = ""; ++$i;
       } elsif (/^=== exit status (\d+): \S/) {
         $closing = $1;
@@ -351,7 +351,9 @@ setup_windows=$(winepath -w "$setup_exe")
 probe() {
   local out=$1
   shift
-  DISPLAY=":$(cat "$work/display")" WINEPREFIX="$work/gui-prefix" wine "$window_probe" "$setup_windows" "$@" >"$out" 2>/dev/null </dev/null
+  # Its report comes through the C runtime's text mode: lines end in CR LF.
+  DISPLAY=":$(cat "$work/display")" WINEPREFIX="$work/gui-prefix" wine "$window_probe" "$setup_windows" "$@" 2>/dev/null </dev/null |
+    tr -d '\r' >"$out"
 }
 for help in '/?' /HELP -h --help; do
   probe "$work/probe-help" "$help"
