@@ -71,9 +71,10 @@ TEST_F(Extractor, EachOutcomeHasItsLine) {
 TEST_F(Extractor, AFailedWriteReportsAndKeepsTheOlderFile) {
   const std::string target = folder_ / "file.dsr";
   testfiles::writeFile(target, "installed");
-  // The operations of one extraction: look for a stale scratch file, create the scratch file, then
+  // The operations of one extraction over an older file: look at whether the target already holds
+  // the file (is it there, open, read), look for a stale scratch file, create the scratch file, then
   // write it; the write fails.
-  static char faultAt[] = "NEXLUME_FAULT_AT=3";
+  static char faultAt[] = "NEXLUME_FAULT_AT=6";
   static char noFault[] = "NEXLUME_FAULT_AT=";
   putenv(faultAt);
   platform::resetFaultInjectionForTesting();

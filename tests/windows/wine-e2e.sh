@@ -320,7 +320,7 @@ tree_sums "$windows_folder" >"$work/before-held"
 wine "$hold_files" "$(winepath -w "$work/release")" "${device_path}Nexlume Q7.bmp" "${device_path}Nexlume Q7 D4.dsr" \
   >"$work/holder.out" 2>&1 </dev/null &
 holder=$!
-for _ in $(seq 200); do grep -q holding "$work/holder.out" && break; sleep 0.1; done
+for _ in $(seq 200); do grep -qs holding "$work/holder.out" && break; sleep 0.1; done
 check "the stand-in holds the two files" grep -q holding "$work/holder.out"
 run_windows "$work/held"
 touch "$work/release"
