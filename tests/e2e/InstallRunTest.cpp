@@ -333,7 +333,8 @@ TEST(InstallRun, FilesHeldOpenByTheHostAskForARetry) {
   EXPECT_EQ(readFile(bitmap), bitmapBefore);
   EXPECT_EQ(readFile(description), descriptionBefore);
 
-  // One failure of another kind: the run is not one to retry as it is.
+  // One failure of another kind, a read-only file with other content: the run is not one to retry as it is.
+  testfiles::writeFile(prefix.host("Tessaprint/Device/Nexlume Q7 D2.pmp"), "the user's own passmask");
   ASSERT_EQ(::chmod(prefix.host("Tessaprint/Device/Nexlume Q7 D2.pmp").c_str(), 0444), 0);
   EXPECT_EQ(prefix.run().exitStatus, 1);
   for (int fd : held) ::close(fd);
