@@ -41,26 +41,22 @@ enum class WriteMode {
   NewFile,    // the target itself is a scratch file, created exclusively
 };
 
-bool extract(const std::string& targetPath, int resourceId, WriteMode mode, const std::string& backupPath = {}) {
+ExtractionResult extract(const std::string& targetPath, int resourceId, WriteMode mode, const std::string& backupPath = {}) {
   int number = ++g_extractionCounter;
   const char* path = targetPath.c_str();
-  g_lastFailure.clear();
 
   platform::EmbeddedFile resource = platform::findEmbeddedFile(resourceId);
   if (resource.status == platform::ResourceStatus::NotFound) {
     progressLine("[%02d] %s error: resource not found.\r\n", number, path);
-    g_lastFailure = "the program carries no such file";
-    return false;
+    return {false, "the program carries no such file", false};
   }
   if (resource.status == platform::ResourceStatus::LoadFailed || (resource.size != 0 && resource.data == nullptr)) {
     progressLine("[%02d] %s error: resource data cannot loaded.\r\n", number, path);
-    g_lastFailure = "the file the program carries cannot be loaded";
-    return false;
+    return {false, "the file the program carries cannot be loaded", false};
   }
   if (resource.size == 0) {
     progressLine("[%02d] %s error: resource size is zero.\r\n", number, path);
-    g_lastFailure = "the file the program carries is empty";
-    return false;
+    return {false, "the file the program carries is empty", false};
   }
 
   // Written straight from the program image, in one call; the image's pages are not needed after.
@@ -73,7 +69,7 @@ bool extract(const std::string& targetPath, int resourceId, WriteMode mode, cons
     case platform::WriteFailure::None:
       // Also when the folder could not be flushed: the file is there, whole.
       progressLine("[%02d] %s ( %d Bytes ) successfly updated!\r\n", number, path, static_cast<int>(resource.size));
-      return true;
+      return {true, {}, false};
     case platform::WriteFailure::Create:
     case platform::WriteFailure::Backup:
     case platform::WriteFailure::Replace:
@@ -84,18 +80,30 @@ bool extract(const std::string& targetPath, int resourceId, WriteMode mode, cons
       progressLine("[%02d] error: %s file io failed.\r\n", number, path);
       break;
   }
-  g_lastFailure = written.reason;
-  return false;
+  return {false, written.reason, written.inUse};
+}
+
+// The bool form, which leaves its reason for lastExtractionFailure().
+bool extractKeepingFailure(const std::string& targetPath, int resourceId, WriteMode mode, const std::string& backupPath = {}) {
+  ExtractionResult result = extract(targetPath, resourceId, mode, backupPath);
+  g_lastFailure = std::move(result.failure);
+  return result.written;
 }
 
 }  // namespace
 
 bool ExtractResourceToFile(const std::string& targetPath, int resourceId, const std::string& backupPath) {
-  return extract(targetPath, resourceId, WriteMode::Replacing, backupPath);
+  return extractKeepingFailure(targetPath, resourceId, WriteMode::Replacing, backupPath);
+}
+
+ExtractionResult extractResource(const std::string& targetPath, int resourceId) {
+  ExtractionResult result = extract(targetPath, resourceId, WriteMode::Replacing);
+  g_lastFailure = result.failure;
+  return result;
 }
 
 bool extractResourceToNewFile(const std::string& targetPath, int resourceId) {
-  return extract(targetPath, resourceId, WriteMode::NewFile);
+  return extractKeepingFailure(targetPath, resourceId, WriteMode::NewFile);
 }
 
 int extractionCallCount() { return g_extractionCounter; }

@@ -11,6 +11,15 @@ namespace app {
 // whole file afterwards.
 bool ExtractResourceToFile(const std::string& targetPath, int resourceId, const std::string& backupPath = {});
 
+// What one extraction did: whether the target holds the whole file, and if not, why.
+struct ExtractionResult {
+  bool written = false;
+  std::string failure;  // in words, with the system's reason where it gave one
+  bool inUse = false;   // it failed only because another program holds the target open
+};
+// ExtractResourceToFile with its result as a value.
+ExtractionResult extractResource(const std::string& targetPath, int resourceId);
+
 // As ExtractResourceToFile, for a scratch file that the caller reads back and removes: written to
 // `targetPath` itself, created exclusively after a stale file or link there is removed.
 bool extractResourceToNewFile(const std::string& targetPath, int resourceId);

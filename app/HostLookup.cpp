@@ -83,4 +83,6 @@ bool HostInstallation::Read(std::string* whyNot) {
                         true, whyNot);
 }
 
+std::string HostInstallation::keyName() const { return std::string(rootName(root)) + "\\" + kHostInstallationKey; }
+
 }  // namespace app

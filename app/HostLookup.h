@@ -37,6 +37,8 @@ struct HostInstallation {
 
   // As HostUserSettings::Read.
   bool Read(std::string* whyNot = nullptr);
+  // The key the record was read from, "HKEY_LOCAL_MACHINE\Software\...\Installer".
+  std::string keyName() const;
 };
 
 }  // namespace app

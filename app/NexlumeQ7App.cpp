@@ -39,11 +39,22 @@ winapp::BOOL CNexlumeQ7App::InitInstance() {
       outcome_ = RunOutcome::HostNotFound;
       return winapp::kTrue;
     }
-    if (verboseOutput()) {
-      const std::optional<std::string> native = platform::nativePath(installation.InstallPath);
-      verboseLine("host found: InstallPath " + installation.InstallPath + " (" +
-                  (native ? "the folder " + *native : std::string("not mapped to a folder")) + "); XML DOM: " +
-                  dom::domComponentName());
+    const std::optional<std::string> native = platform::nativePath(installation.InstallPath);
+    const std::string folder = native ? "the folder " + *native : std::string("not mapped to a folder");
+    // The end of the log's header: where the run is going to write.
+    logLine("Host key:     " + installation.keyName());
+    logLine("InstallPath:  " + installation.InstallPath + " (" + folder + ")");
+    if (verboseOutput())
+      verboseLine("host found: InstallPath " + installation.InstallPath + " (" + folder + "); XML DOM: " + dom::domComponentName());
+    // A host whose folder is gone (uninstalled, a drive not there) gets one line, not a failure per file.
+    const bool folderThere = platform::pathExists(installation.InstallPath);
+    const std::string whyNotThere = folderThere ? "a file is in its place" : platform::lastFileError();
+    if (!folderThere || platform::fileExists(installation.InstallPath)) {
+      hostLookupFailure_ = "the installation folder " + installation.InstallPath + " (InstallPath of " +
+                           installation.keyName() + ") is not there" + (whyNotThere.empty() ? "" : ": " + whyNotThere);
+      noticeLine(hostLookupFailure_ + "; nothing was written");
+      outcome_ = RunOutcome::HostNotFound;
+      return winapp::kTrue;
     }
     // Two runs on one host would meet at the same scratch files: the second waits for the first. A
     // dry run writes nothing, so it neither needs the lock nor waits for it.
@@ -57,7 +68,7 @@ winapp::BOOL CNexlumeQ7App::InitInstance() {
       }
     }
     runPlan(installation.InstallPath);
-    outcome_ = everyFileSucceeded_ ? RunOutcome::Completed : RunOutcome::CompletedWithFailures;
+    outcome_ = planOutcome_;
   } catch (...) {
     // Nothing escapes the start-up operation; the run counts as failed where it stopped.
     outcome_ = RunOutcome::CompletedWithFailures;
@@ -79,6 +90,7 @@ void CNexlumeQ7App::runPlan(const std::string& installPath) {
   const std::string deviceFolder = installPath + stringTableText(kDeviceFolderStringId);
   int files = 0;
   int failed = 0;
+  int inUse = 0;
   for (const PlanStep& step : kInstallPlan) {
     const std::string text = stringTableText(step.stringId);
     const std::string target = (step.kind == StepKind::ProfileFolder || step.kind == StepKind::ProfileFile)
@@ -109,26 +121,40 @@ void CNexlumeQ7App::runPlan(const std::string& installPath) {
     }
     ++files;
     if (!result.succeeded) ++failed;
+    if (!result.succeeded && result.inUse) ++inUse;
     if (!result.problem.empty()) noticeLine(target + ": " + result.problem);
   }
-  everyFileSucceeded_ = failed == 0;
+  // Files held open fail only until their program closes them: a run that failed on nothing else
+  // can be retried as it is.
+  planOutcome_ = failed == 0       ? RunOutcome::Completed
+                 : failed == inUse ? RunOutcome::CompletedFilesInUse
+                                   : RunOutcome::CompletedWithFailures;
   if (failed > 0) {
     noticeLine(std::to_string(failed) + " of " + std::to_string(files) + " files " +
                (dryRun_ ? "would not be installed or merged" : "were not installed or merged"));
   }
 }
 
+CNexlumeQ7App::StepResult CNexlumeQ7App::inUseStep(const std::string& targetPath, const std::string& outcome) {
+  std::string holders;
+  for (const std::string& holder : platform::programsHolding(targetPath)) holders += (holders.empty() ? " by " : ", ") + holder;
+  return {false, outcome + ": in use by another program" + holders + "; close Tarvel Tessaprint Dual and run again", true};
+}
+
 CNexlumeQ7App::StepResult CNexlumeQ7App::writeFile(const std::string& targetPath, int resourceId) {
-  if (ExtractResourceToFile(targetPath, resourceId)) return {};
-  return {false, "not installed: " + lastExtractionFailure()};
+  const ExtractionResult result = extractResource(targetPath, resourceId);
+  if (result.written) return {};
+  if (result.inUse) return inUseStep(targetPath, "not installed");
+  return {false, "not installed: " + result.failure};
 }
 
 CNexlumeQ7App::StepResult CNexlumeQ7App::writeOrMergeDescription(const std::string& targetPath, int resourceId) {
   std::string why;
-  switch (ProbeInstalledDescription(targetPath, &why)) {
+  bool inUse = false;
+  switch (ProbeInstalledDescription(targetPath, &why, &inUse)) {
     case InstalledDescription::Merge: {
       const MergeOutcome outcome = MergeDeviceSeriesFile(targetPath, resourceId);
-      if (outcome.succeeded) return {true, outcome.notice};
+      if (outcome.succeeded) return {true, outcome.notice, false};
       return {false, (outcome.kind == MergeOutcome::Kind::Kept ? "kept unchanged: " : "not installed: ") + outcome.failure};
     }
     case InstalledDescription::Absent:
@@ -140,6 +166,7 @@ CNexlumeQ7App::StepResult CNexlumeQ7App::writeOrMergeDescription(const std::stri
   }
   // Writing over a file that could not be examined could lose the user's media.
   verboseLine("kept " + targetPath + " unchanged: the installed description cannot be opened or read");
+  if (inUse) return inUseStep(targetPath, "kept unchanged");
   return {false, "kept unchanged: the installed description cannot be opened or read" + (why.empty() ? "" : ": " + why)};
 }
 
@@ -172,6 +199,7 @@ CNexlumeQ7App::StepResult CNexlumeQ7App::previewFile(const std::string& targetPa
       targetPath, std::string_view(reinterpret_cast<const char*>(resource.data), resource.size));
   if (!write) {
     dryRunLine(number, targetPath, "would fail");
+    if (write.inUse) return inUseStep(targetPath, "would not be installed");
     return {false, "would not be installed: " + write.reason};
   }
   dryRunLine(number, targetPath,
@@ -182,12 +210,14 @@ CNexlumeQ7App::StepResult CNexlumeQ7App::previewFile(const std::string& targetPa
 
 CNexlumeQ7App::StepResult CNexlumeQ7App::previewDescription(const std::string& targetPath, int resourceId, int number) {
   std::string why;
-  switch (ProbeInstalledDescription(targetPath, &why)) {
+  bool inUse = false;
+  switch (ProbeInstalledDescription(targetPath, &why, &inUse)) {
     case InstalledDescription::Absent:
     case InstalledDescription::Short:
       return previewFile(targetPath, resourceId, number);
     case InstalledDescription::Unreadable: {
       dryRunLine(number, targetPath, "would keep it unchanged");
+      if (inUse) return inUseStep(targetPath, "would be kept unchanged");
       return {false, "would be kept unchanged: the installed description cannot be opened or read" +
                          (why.empty() ? "" : ": " + why)};
     }
@@ -215,10 +245,11 @@ CNexlumeQ7App::StepResult CNexlumeQ7App::previewDescription(const std::string& t
   return {false, "would be kept unchanged: " + outcome.failure};
 }
 
-InstalledDescription ProbeInstalledDescription(const std::string& targetPath, std::string* whyUnreadable) {
+InstalledDescription ProbeInstalledDescription(const std::string& targetPath, std::string* whyUnreadable, bool* inUse) {
   std::unique_ptr<platform::File> installed = platform::openFileForReading(targetPath);
   if (!installed) {
     if (whyUnreadable != nullptr) *whyUnreadable = platform::lastFileError();
+    if (inUse != nullptr) *inUse = platform::lastFileErrorMeansInUse();
     return platform::pathExists(targetPath) ? InstalledDescription::Unreadable : InstalledDescription::Absent;
   }
   std::array<std::uint8_t, kMergeProbeSize> scratch;

@@ -18,17 +18,20 @@ enum class InstalledDescription {
 
 // The write-or-merge decision's probe: opens the file at `targetPath` (read only, no sharing) and
 // reads up to 1024 bytes from its start in one read. `whyUnreadable`, when given, receives the
-// system's reason when the file could not be opened or read.
-InstalledDescription ProbeInstalledDescription(const std::string& targetPath, std::string* whyUnreadable = nullptr);
+// system's reason when the file could not be opened or read, and `inUse` whether that was because
+// another program holds the file open.
+InstalledDescription ProbeInstalledDescription(const std::string& targetPath, std::string* whyUnreadable = nullptr,
+                                               bool* inUse = nullptr);
 
 class CNexlumeQ7App : public CWinApp {
  public:
   enum class RunOutcome {
     NotRun,
-    HostNotFound,           // a host lookup failed; nothing was written
+    HostNotFound,           // a host lookup failed, or the host's folder is missing; nothing was written
     HostBusy,               // another run on the host held the run lock too long; nothing was written
     Completed,              // every file was written or merged
     CompletedWithFailures,  // the run finished, at least one file or merge failed
+    CompletedFilesInUse,    // the run finished, and every step that failed found its file held open
   };
 
   CNexlumeQ7App() : CWinApp(nullptr) {}
@@ -38,7 +41,7 @@ class CNexlumeQ7App : public CWinApp {
   winapp::BOOL InitInstance() override;
 
   RunOutcome outcome() const { return outcome_; }
-  // Why the host was not found (one line), when outcome() is HostNotFound.
+  // Why the host or its folder was not found (one line), when outcome() is HostNotFound.
   const std::string& hostLookupFailure() const { return hostLookupFailure_; }
   // Why the run lock could not be taken (one line), when outcome() is HostBusy.
   const std::string& runLockFailure() const { return runLockFailure_; }
@@ -55,7 +58,11 @@ class CNexlumeQ7App : public CWinApp {
   struct StepResult {
     bool succeeded = true;
     std::string problem;
+    bool inUse = false;  // it failed only because another program holds the file open
   };
+  // The failed step of a file that another program holds open: `outcome` ("not installed") and who
+  // holds it, with what the user can do.
+  static StepResult inUseStep(const std::string& targetPath, const std::string& outcome);
 
   void runPlan(const std::string& installPath);
   StepResult writeFile(const std::string& targetPath, int resourceId);
@@ -72,7 +79,7 @@ class CNexlumeQ7App : public CWinApp {
   std::vector<std::string> plannedFolders_;  // profile folders a dry run would create
   std::string hostLookupFailure_;
   std::string runLockFailure_;
-  bool everyFileSucceeded_ = true;
+  RunOutcome planOutcome_ = RunOutcome::Completed;  // what the plan's steps came to
 };
 
 }  // namespace app

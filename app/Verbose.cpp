@@ -7,11 +7,17 @@
 namespace app {
 namespace {
 bool g_verbose = false;
+std::string& programName() {
+  static std::string name = "nexlume-q7-setup";
+  return name;
 }
+}  // namespace
 
 void setVerboseOutput(bool enabled) { g_verbose = enabled; }
 
 bool verboseOutput() { return g_verbose; }
+
+void setProgramName(std::string_view name) { programName() = name; }
 
 void verboseLine(std::string_view text) {
   if (!g_verbose) return;
@@ -22,10 +28,16 @@ void verboseLine(std::string_view text) {
 }
 
 void noticeLine(std::string_view text) {
-  std::string line = "nexlume-q7-setup: ";
+  std::string line = programName() + ": ";
   line += text;
   line += "\r\n";
   platform::debugOutput(line);
+}
+
+void logLine(std::string_view text) {
+  std::string line(text);
+  line += "\r\n";
+  platform::logOutput(line);
 }
 
 }  // namespace app

@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
   cli.add_flag("--dry-run", dryRun, "write nothing anywhere: say for each file what the run would do");
   cli.add_flag("--verbose", verbose, "add what each merge keeps, appends and trims, and what was looked up where");
   cli.set_version_flag("--version", "nexlume-q7-setup " NEXLUME_VERSION);
-  cli.footer(app::kExitStatusHelp);
+  cli.footer(app::exitStatusHelp());
   try {
     cli.parse(argc, argv);
     if (prefixOption->count() > 0 && prefix.empty()) throw CLI::ValidationError("--prefix", "the folder is empty");

@@ -56,7 +56,8 @@ std::vector<std::string> MergeReport::describe() const {
   lines.push_back(std::to_string(matched.size()) + " installed media matched, " + std::to_string(appended.size()) +
                   " appended, " + std::to_string(trimmed.size()) + " calibration lists trimmed");
   for (const Match& m : matched)
-    lines.push_back("kept \"" + m.name + "\" as new medium " + std::to_string(m.newIndex + 1) + ", " +
+    // Only the installed visibility is carried over: the rest of the medium is the new description's.
+    lines.push_back("kept the visibility of \"" + m.name + "\" (new medium " + std::to_string(m.newIndex + 1) + "): " +
                     (m.bVisibleMedia ? "visible" : "hidden"));
   for (const std::string& name : appended) lines.push_back("appended the user's medium \"" + name + "\"");
   for (const Trim& t : trimmed)

@@ -62,6 +62,13 @@ std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path);
 // The system's own words for why the last failed file operation of this thread failed
 // (strerror / FormatMessage), e.g. "Permission denied"; empty when it gave no reason.
 std::string lastFileError();
+// Whether the last failed file operation of this thread failed because another program holds the
+// file open (a sharing or lock violation; POSIX: another open handle's lock). Such a failure goes
+// away once that program closes the file: the run can be retried.
+bool lastFileErrorMeansInUse();
+// The programs that hold the file at `path` open, each as "name (process id N)", as far as the
+// system names them (Windows: the Restart Manager); empty when it names none.
+std::vector<std::string> programsHolding(const std::string& path);
 
 // ---- Writing a file whole -------------------------------------------------------------------------
 
@@ -80,6 +87,8 @@ struct WriteResult {
   // The target holds the new content but the folder could not be flushed: after a crash it may hold
   // the old content again (never anything else). `reason` says why.
   bool durable = true;
+  // The write failed only because another program holds the target (or its backup) open.
+  bool inUse = false;
   // The target already held exactly these bytes: nothing was written, renamed or backed up.
   bool unchanged = false;
   explicit operator bool() const { return failure == WriteFailure::None; }

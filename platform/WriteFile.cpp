@@ -11,20 +11,24 @@
 namespace platform {
 namespace {
 
+// The result of a step that just failed, with the system's reason and whether the file was in use.
+// `what` names files the user knows (the target, its backup), never the scratch file beside them.
 WriteResult failed(WriteFailure failure, const std::string& what) {
   const std::string system = lastFileError();
-  return WriteResult{failure, system.empty() ? what : what + ": " + system};
+  WriteResult result{failure, system.empty() ? what : what + ": " + system};
+  result.inUse = lastFileErrorMeansInUse();
+  return result;
 }
 
 // Creates `path` exclusively and writes `bytes`, flushed when `durable`; the file is closed on return.
 // A file left half written is removed.
 WriteResult writeScratch(const std::string& path, std::string_view bytes, bool durable) {
-  if (!removeIfPresent(path)) return failed(WriteFailure::Create, "a stale " + path + " cannot be removed");
+  if (!removeIfPresent(path)) return failed(WriteFailure::Create, "a file left by an interrupted run cannot be removed");
   std::unique_ptr<File> file = createNewFile(path);
-  if (!file) return failed(WriteFailure::Create, "cannot create " + path);
+  if (!file) return failed(WriteFailure::Create, "the new file cannot be created");
   const std::optional<std::size_t> written = file->write(bytes.data(), bytes.size());
   if (!written || *written != bytes.size() || (durable && !file->flush())) {
-    WriteResult result = failed(WriteFailure::Write, "cannot write " + path);
+    WriteResult result = failed(WriteFailure::Write, "the new file cannot be written");
     file.reset();
     removeIfPresent(path);
     return result;
@@ -35,13 +39,18 @@ WriteResult writeScratch(const std::string& path, std::string_view bytes, bool d
 // Leaves the file now at `target` at `backupPath` as well, replacing an older backup in one rename.
 WriteResult backUp(const std::string& target, const std::string& backupPath) {
   const std::string scratch = scratchPathFor(backupPath);
-  if (!removeIfPresent(scratch)) return failed(WriteFailure::Backup, "a stale " + scratch + " cannot be removed");
+  if (!removeIfPresent(scratch))
+    return failed(WriteFailure::Backup, "a file left beside " + backupPath + " by an interrupted run cannot be removed");
   if (!linkFile(target, scratch)) {
     // No hard links here (or the target is no regular file): a copy of what it holds.
     std::optional<std::vector<std::uint8_t>> old = readWholeFile(target);
     if (!old) return failed(WriteFailure::Backup, "cannot read " + target + " for its backup");
     WriteResult copy = writeScratch(scratch, std::string_view(reinterpret_cast<const char*>(old->data()), old->size()), true);
-    if (!copy) return WriteResult{WriteFailure::Backup, copy.reason};
+    if (!copy) {
+      copy.failure = WriteFailure::Backup;
+      copy.reason = "the backup " + backupPath + ": " + copy.reason;
+      return copy;
+    }
   }
   if (!moveFileReplacing(scratch, backupPath)) {
     WriteResult result = failed(WriteFailure::Backup, "cannot replace " + backupPath);
@@ -51,7 +60,7 @@ WriteResult backUp(const std::string& target, const std::string& backupPath) {
   // When the backup already was the target's own file (a run ended between making it and replacing
   // the target), the rename of one name of a file over another name of it does nothing (POSIX) and
   // leaves the scratch name: it goes here.
-  if (!removeIfPresent(scratch)) return failed(WriteFailure::Backup, "cannot remove " + scratch);
+  if (!removeIfPresent(scratch)) return failed(WriteFailure::Backup, "the backup " + backupPath + " is made, but a second name of it cannot be removed");
   return {};
 }
 
@@ -118,7 +127,7 @@ bool removeIfPresent(const std::string& path) { return !pathExists(path) || dele
 WriteResult leaveCurrentFile(const std::string& target, const std::string& backupPath) {
   for (const std::string& scratch : {scratchPathFor(target), backupPath.empty() ? std::string() : scratchPathFor(backupPath)}) {
     if (!scratch.empty() && !removeIfPresent(scratch))
-      return failed(WriteFailure::Create, "a stale " + scratch + " cannot be removed");
+      return failed(WriteFailure::Create, "a file left by an interrupted run cannot be removed");
   }
   WriteResult current;
   current.unchanged = true;
@@ -132,8 +141,10 @@ WriteResult writeFileReplacing(const std::string& target, std::string_view bytes
   if (!backupPath.empty()) {
     // A target that cannot be replaced is not backed up: the older backup stays the one generation back.
     if (std::string why; !canReplace(target, why)) {
+      WriteResult result{WriteFailure::Replace, why};
+      result.inUse = lastFileErrorMeansInUse();
       removeIfPresent(scratch);
-      return WriteResult{WriteFailure::Replace, why};
+      return result;
     }
     if (WriteResult backup = backUp(target, backupPath); !backup) {
       removeIfPresent(scratch);
@@ -144,6 +155,7 @@ WriteResult writeFileReplacing(const std::string& target, std::string_view bytes
     // The target's own state is the reason ("the file is read-only"); the caller names the target.
     const std::string system = lastFileError();
     WriteResult result{WriteFailure::Replace, system.empty() ? "the file cannot be replaced" : system};
+    result.inUse = lastFileErrorMeansInUse();
     removeIfPresent(scratch);
     return result;
   }
@@ -169,7 +181,15 @@ WriteResult predictWriteFileReplacing(const std::string& target, std::string_vie
   for (const auto& [name, failure] : names) {
     // Beside a current target, a scratch name only has to give way where something is there.
     if (current && !pathExists(name)) continue;
-    if (std::string why; !canReplace(name, why)) return WriteResult{failure, name == target ? why : name + ": " + why};
+    if (std::string why; !canReplace(name, why)) {
+      // Named as the user knows it: the target, its backup, or what an interrupted run left.
+      const bool scratch = name != target && name != backupPath;
+      WriteResult result{failure, name == target ? why
+                                  : scratch      ? "a file left by an interrupted run cannot be removed: " + why
+                                                 : name + ": " + why};
+      result.inUse = lastFileErrorMeansInUse();
+      return result;
+    }
   }
   WriteResult result;
   result.unchanged = current;

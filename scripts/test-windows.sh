@@ -3,14 +3,15 @@
 # missing, cross-builds NexlumeQ7Setup.exe, dsrtool.exe and the unit tests (build-win), runs the unit
 # tests under Wine, where the DOM is Wine's MSXML 4.0, and the end-to-end test
 # (tests/windows/wine-e2e.sh), which compares the Windows installer with the POSIX build's
-# nexlume-q7-setup.
+# nexlume-q7-setup. Xvfb gives the end-to-end test an X server on which the help's message box can be
+# seen and closed.
 #   NEXLUME_NATIVE_BUILD  the POSIX build folder to compare with (default build-test, the one
 #                         scripts/test.sh makes; its installer and dsrtool are built if needed)
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 jobs=$(nproc)
 
-packages=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 wine googletest cmake perl)
+packages=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 wine googletest cmake perl xvfb)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")

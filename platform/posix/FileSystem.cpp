@@ -36,17 +36,29 @@ std::string& lastError() {
   thread_local std::string text;
   return text;
 }
+// The last failure was another handle's lock on the file: Windows' sharing violation.
+bool& lastErrorInUse() {
+  thread_local bool inUse = false;
+  return inUse;
+}
 
 // Records why an operation failed and returns false, so that `return failWith(...)` reads as it does.
 bool failWith(const char* why) {
   lastError() = why;
+  lastErrorInUse() = false;
   return false;
 }
 bool failWithErrno() { return failWith(std::strerror(errno)); }
+bool failInUse() {
+  failWith("the file is held open by another program");
+  lastErrorInUse() = true;
+  return false;
+}
 
 // The fault-injection hook; an injected failure reads as an I/O error.
 bool admit() {
   lastError().clear();
+  lastErrorInUse() = false;
   if (admitFileOperation()) return true;
   errno = EIO;
   return failWithErrno();
@@ -65,7 +77,7 @@ bool refusesReplacement(const std::string& native) {
   if (fd < 0) return false;
   const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
   ::close(fd);
-  return held && !failWith("the file is held open by another program");
+  return held && !failInUse();
 }
 
 // The entry of `folder` whose name equals `name` ignoring case, preferring an exact match;
@@ -151,15 +163,10 @@ std::unique_ptr<File> openMapped(const std::string& path, int flags, bool trunca
   if (!S_ISREG(info.st_mode)) return failWith("not a regular file"), nullptr;
   bool writing = (flags & O_ACCMODE) != O_RDONLY;
   if (writing && isReadOnlyFile(info)) return failWith("the file is read-only"), nullptr;
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return failWith("the file is held open by another program"), nullptr;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return failInUse(), nullptr;
   if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) return failWithErrno(), nullptr;
   if (truncate && ::ftruncate(fd, 0) != 0) return failWithErrno(), nullptr;
   return file;
-}
-
-bool lstatMapped(const std::string& path, struct stat& info) {
-  std::optional<std::string> native = nativePath(path);
-  return native && ::lstat(native->c_str(), &info) == 0;
 }
 
 }  // namespace
@@ -239,8 +246,10 @@ std::unique_ptr<File> openFileForReading(const std::string& path) {
 
 bool pathExists(const std::string& path) {
   if (!admit()) return false;
+  std::optional<std::string> native = nativePath(path);
+  if (!native) return failWith("the path cannot be mapped to a drive of the prefix");
   struct stat info{};
-  return lstatMapped(path, info) || failWithErrno();
+  return ::lstat(native->c_str(), &info) == 0 || failWithErrno();
 }
 
 bool fileExists(const std::string& path) {
@@ -341,6 +350,11 @@ std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path) 
 }
 
 std::string lastFileError() { return lastError(); }
+
+bool lastFileErrorMeansInUse() { return lastErrorInUse(); }
+
+// No system service names the holder of a lock here.
+std::vector<std::string> programsHolding(const std::string&) { return {}; }
 
 namespace {
 

@@ -5,6 +5,7 @@
 // root write and replace a read-only file, so that rule is also checked here before a write.
 // Every public operation first passes the fault-injection hook.
 #include <windows.h>
+#include <restartmanager.h>
 
 #include <climits>
 #include <string>
@@ -106,6 +107,16 @@ bool isReadOnlyFile(const std::string& path) {
   return true;
 }
 
+// Opens `path` for deletion, with every sharing, and closes it again: what a rename over the file
+// needs. Fails with a sharing violation when another program holds it open without delete sharing.
+bool canOpenForDeletion(const std::wstring& path) {
+  HANDLE handle = CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(handle);
+  return true;
+}
+
 }  // namespace
 
 std::unique_ptr<File> createFileForWriting(const std::string& path) {
@@ -146,9 +157,15 @@ bool deleteFile(const std::string& path) {
 
 bool moveFileReplacing(const std::string& from, const std::string& to) {
   if (!admit() || isReadOnlyFile(to)) return false;
-  return MoveFileExW(win32::toWide(from).c_str(), win32::toWide(to).c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE ||
-         failed();
+  const std::wstring target = win32::toWide(to);
+  if (MoveFileExW(win32::toWide(from).c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE)
+    return true;
+  failed();
+  // A rename over a file that another program holds open is refused as "access denied", the same
+  // words as a lack of rights: the file itself tells the two apart.
+  if (lastErrorCode() == ERROR_ACCESS_DENIED && !canOpenForDeletion(target) && GetLastError() == ERROR_SHARING_VIOLATION)
+    lastErrorCode() = ERROR_SHARING_VIOLATION;
+  return false;
 }
 
 bool linkFile(const std::string& from, const std::string& to) {
@@ -169,15 +186,11 @@ bool canReplace(const std::string& path, std::string& why) {
   if (attributes == INVALID_FILE_ATTRIBUTES) return true;
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return why = "a folder is in the way", false;
   if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return why = "the file is read-only", false;
-  // A file held open without sharing cannot be opened for deletion, which is what the rename needs.
-  HANDLE handle = CreateFileW(win32::toWide(path).c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
+  if (!canOpenForDeletion(win32::toWide(path))) {
     failed();
     why = lastFileError();
     return false;
   }
-  CloseHandle(handle);
   return true;
 }
 
@@ -205,18 +218,42 @@ std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path) 
   return content;
 }
 
+bool lastFileErrorMeansInUse() {
+  return lastErrorCode() == ERROR_SHARING_VIOLATION || lastErrorCode() == ERROR_LOCK_VIOLATION;
+}
+
+// One Restart Manager session per question; it names the processes that have the file open.
+std::vector<std::string> programsHolding(const std::string& path) {
+  DWORD session = 0;
+  WCHAR key[CCH_RM_SESSION_KEY + 1] = {};
+  if (RmStartSession(&session, 0, key) != ERROR_SUCCESS) return {};
+  std::vector<std::string> holders;
+  const std::wstring wide = win32::toWide(path);
+  LPCWSTR files[] = {wide.c_str()};
+  if (RmRegisterResources(session, 1, files, 0, nullptr, 0, nullptr) == ERROR_SUCCESS) {
+    std::vector<RM_PROCESS_INFO> processes(8);
+    UINT needed = 0;
+    UINT count = static_cast<UINT>(processes.size());
+    DWORD reasons = RmRebootReasonNone;
+    DWORD status = RmGetList(session, &needed, &count, processes.data(), &reasons);
+    if (status == ERROR_MORE_DATA) {
+      processes.resize(needed);
+      count = needed;
+      status = RmGetList(session, &needed, &count, processes.data(), &reasons);
+    }
+    for (UINT i = 0; status == ERROR_SUCCESS && i < count; ++i) {
+      const RM_PROCESS_INFO& process = processes[i];
+      const std::wstring name = process.strAppName[0] != L'\0' ? process.strAppName : L"a program";
+      holders.push_back(win32::toUtf8(name) + " (process id " + std::to_string(process.Process.dwProcessId) + ")");
+    }
+  }
+  RmEndSession(session);
+  return holders;
+}
+
 std::string lastFileError() {
   const DWORD code = lastErrorCode();
-  if (code == ERROR_SUCCESS) return std::string();
-  wchar_t* text = nullptr;
-  const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring message = length > 0 && text != nullptr ? std::wstring(text, length) : std::wstring();
-  if (text != nullptr) LocalFree(text);
-  while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n' || message.back() == L' ' || message.back() == L'.'))
-    message.pop_back();
-  if (message.empty()) return "system error " + std::to_string(code);
-  return win32::toUtf8(message);
+  return code == ERROR_SUCCESS ? std::string() : win32::systemErrorText(code);
 }
 
 // Windows paths are native paths: there is no drive mapping to set up.

@@ -11,6 +11,8 @@ add_library(nexlume_platform STATIC
   win32/Resources.cpp
   win32/RunLock.cpp
   win32/WideText.cpp)
+# The Restart Manager names the programs that hold a file open.
+target_link_libraries(nexlume_platform PUBLIC rstrtmgr)
 
 # The string table is a resource of every program that links the platform layer: its object is
 # linked into each executable (an archive member with no symbol would be dropped).

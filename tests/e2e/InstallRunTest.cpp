@@ -1,8 +1,12 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
 
@@ -225,8 +229,9 @@ TEST(InstallRun, AMissingProfilesFolderFailsEveryProfileAndTheRunGoesOn) {
     if (profile) {
       EXPECT_EQ(lines.numbered[i], cannotOpenLine(static_cast<int>(i + 1), path));
       // The system's own reason, right after the step's line.
-      EXPECT_EQ(lines.after[i], std::vector<std::string>{noticeLine(path, "not installed: cannot create " + path +
-                                                                                ".out: No such file or directory")});
+      // The file the user knows and what failed, never the scratch file the write goes through.
+      EXPECT_EQ(lines.after[i],
+                std::vector<std::string>{noticeLine(path, "not installed: the new file cannot be created: No such file or directory")});
     } else {
       EXPECT_EQ(lines.numbered[i], successLine(static_cast<int>(i + 1), path, std::filesystem::file_size(expected[i].sourcePath)));
       EXPECT_TRUE(lines.after[i].empty()) << lines.after[i].front();
@@ -236,43 +241,106 @@ TEST(InstallRun, AMissingProfilesFolderFailsEveryProfileAndTheRunGoesOn) {
   EXPECT_FALSE(testfiles::exists(prefix.host("Profiles")));  // only one level is ever created
 }
 
-TEST(InstallRun, PathsThatLeadNowhereFailStepByStep) {
+TEST(InstallRun, AnInstallPathWithoutItsBackslashFailsStepByStep) {
+  // The host's folder is there; the paths composed from it run its last name into the next part.
+  HostPrefix prefix(machineHost("\"C:\\\\Tarvel\\\\Tessaprint Dual\""));
+  auto before = prefix.snapshot();
+  e2e::RunResult result = prefix.run();
+  EXPECT_EQ(result.exitStatus, 1);
+  auto expected = expectedFiles();
+  const RunLines lines = splitLines(result.lines);
+  ASSERT_EQ(lines.numbered.size(), 52u);
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(lines.numbered[i], cannotOpenLine(static_cast<int>(i + 1), "C:\\Tarvel\\Tessaprint Dual" + expected[i].relativePath));
+    EXPECT_EQ(lines.after[i].size(), 1u);
+  }
+  EXPECT_EQ(lines.summary, "nexlume-q7-setup: 52 of 52 files were not installed or merged\r");
+  EXPECT_EQ(prefix.snapshot(), before);
+}
+
+TEST(InstallRun, AHostFolderThatIsNotThereIsOneLineAndStatus3) {
   const struct {
     const char* what;
-    std::string installPathValue;
+    std::string installPathValue;  // empty: the host's own
+    std::function<void(const HostPrefix&)> change;
     std::string shown;
+    std::string why;
   } cases[] = {
-      {"InstallPath without its trailing backslash", "\"C:\\\\Tarvel\\\\Tessaprint Dual\"", "C:\\Tarvel\\Tessaprint Dual"},
-      {"a UNC InstallPath", "\"\\\\\\\\server\\\\share\\\\\"", "\\\\server\\share\\"},
-      {"a relative InstallPath", "\"Tarvel\\\\\"", "Tarvel\\"},
-      {"a drive that is not mapped", "\"Q:\\\\Tarvel\\\\\"", "Q:\\Tarvel\\"},
+      {"the folder removed", "", [](const HostPrefix& p) { std::filesystem::remove_all(p.host()); }, kInstallPathShown,
+       "No such file or directory"},
+      {"a drive link that points nowhere", "",
+       [](const HostPrefix& p) {
+         std::filesystem::remove(p.path() + "/dosdevices/c:");
+         std::filesystem::create_symlink("../no-such-drive", p.path() + "/dosdevices/c:");
+       },
+       kInstallPathShown, "No such file or directory"},
+      {"a file where the folder should be", "",
+       [](const HostPrefix& p) {
+         std::filesystem::remove_all(p.host());
+         testfiles::writeFile(p.path() + "/drive_c/Tarvel/Tessaprint Dual", "not a folder");
+       },
+       kInstallPathShown, "a file is in its place"},
+      {"a UNC InstallPath", "\"\\\\\\\\server\\\\share\\\\\"", nullptr, "\\\\server\\share\\", "the path cannot be mapped to a drive of the prefix"},
+      {"a relative InstallPath", "\"Tarvel\\\\\"", nullptr, "Tarvel\\", "the path cannot be mapped to a drive of the prefix"},
+      {"a drive that is not mapped", "\"Q:\\\\Tarvel\\\\\"", nullptr, "Q:\\Tarvel\\", "the path cannot be mapped to a drive of the prefix"},
   };
   for (const auto& c : cases) {
-    HostPrefix prefix(machineHost(c.installPathValue));
+    HostPrefix prefix(c.installPathValue.empty() ? machineHost() : machineHost(c.installPathValue));
+    if (c.change) c.change(prefix);
     auto before = prefix.snapshot();
-    e2e::RunResult result = prefix.run();
-    EXPECT_EQ(result.exitStatus, 1) << c.what;
-    auto expected = expectedFiles();
-    const RunLines lines = splitLines(result.lines);
-    ASSERT_EQ(lines.numbered.size(), 52u) << c.what;
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-      EXPECT_EQ(lines.numbered[i], cannotOpenLine(static_cast<int>(i + 1), c.shown + expected[i].relativePath)) << c.what;
-      EXPECT_EQ(lines.after[i].size(), 1u) << c.what;
+    for (const auto& options : {std::vector<std::string>{}, std::vector<std::string>{"--dry-run"}}) {
+      e2e::RunResult result = prefix.run(options);
+      EXPECT_EQ(result.exitStatus, 3) << c.what;
+      ASSERT_EQ(result.lines.size(), 1u) << c.what;
+      EXPECT_EQ(result.lines[0], "nexlume-q7-setup: the installation folder " + c.shown +
+                                     " (InstallPath of HKEY_LOCAL_MACHINE\\Software\\Tarvel\\Tarvel Tessaprint Dual\\Installer) "
+                                     "is not there: " + c.why + "; nothing was written\r")
+          << c.what;
     }
-    EXPECT_EQ(lines.summary, "nexlume-q7-setup: 52 of 52 files were not installed or merged\r") << c.what;
     EXPECT_EQ(prefix.snapshot(), before) << c.what;
   }
 }
 
-TEST(InstallRun, ADriveLinkThatPointsNowhereFailsStepByStep) {
+// A running host holds its files open: the run writes everything else and asks for a retry (5); a
+// failure of any other kind beside it keeps the status 1.
+TEST(InstallRun, FilesHeldOpenByTheHostAskForARetry) {
   HostPrefix prefix(machineHost());
-  std::filesystem::remove(prefix.path() + "/dosdevices/c:");
-  std::filesystem::create_symlink("../no-such-drive", prefix.path() + "/dosdevices/c:");
+  ASSERT_EQ(prefix.run().exitStatus, 0);
+  const std::string bitmap = prefix.host("Tessaprint/Device/Nexlume Q7.bmp");
+  const std::string description = prefix.host("Tessaprint/Device/Nexlume Q7 D4.dsr");
+  const std::string bitmapBefore = readFile(bitmap);
+  const std::string descriptionBefore = readFile(description);
+  std::vector<int> held;
+  for (const std::string& path : {bitmap, description}) {
+    held.push_back(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    ASSERT_EQ(::flock(held.back(), LOCK_EX | LOCK_NB), 0);
+  }
+  const std::string bitmapShown = kInstallPathShown + "Tessaprint\\Device\\Nexlume Q7.bmp";
+  const std::string descriptionShown = kInstallPathShown + "Tessaprint\\Device\\Nexlume Q7 D4.dsr";
+  const std::string advice = ": in use by another program; close Tarvel Tessaprint Dual and run again";
+
+  e2e::RunResult dry = prefix.run({"--dry-run"});
+  EXPECT_EQ(dry.exitStatus, 5);
   e2e::RunResult result = prefix.run();
-  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_EQ(result.exitStatus, 5);
   const RunLines lines = splitLines(result.lines);
-  ASSERT_EQ(lines.numbered.size(), 52u);
-  for (const std::string& line : lines.numbered) EXPECT_NE(line.find("error: file cannot opened."), std::string::npos) << line;
+  // 44 plain files, and the seven descriptions merged, each with its new one extracted beside it.
+  ASSERT_EQ(lines.numbered.size(), 51u);
+  EXPECT_EQ(lines.numbered[0], cannotOpenLine(1, bitmapShown));
+  EXPECT_EQ(lines.after[0], std::vector<std::string>{noticeLine(bitmapShown, "not installed" + advice)});
+  EXPECT_EQ(lines.after.back(), std::vector<std::string>{noticeLine(descriptionShown, "kept unchanged" + advice)});
+  EXPECT_EQ(lines.summary, "nexlume-q7-setup: 2 of 52 files were not installed or merged\r");
+  EXPECT_EQ(readFile(bitmap), bitmapBefore);
+  EXPECT_EQ(readFile(description), descriptionBefore);
+
+  // One failure of another kind, a read-only file with other content: the run is not one to retry as it is.
+  testfiles::writeFile(prefix.host("Tessaprint/Device/Nexlume Q7 D2.pmp"), "the user's own passmask");
+  ASSERT_EQ(::chmod(prefix.host("Tessaprint/Device/Nexlume Q7 D2.pmp").c_str(), 0444), 0);
+  EXPECT_EQ(prefix.run().exitStatus, 1);
+  for (int fd : held) ::close(fd);
+  EXPECT_EQ(prefix.run().exitStatus, 1);
+  ASSERT_EQ(::chmod(prefix.host("Tessaprint/Device/Nexlume Q7 D2.pmp").c_str(), 0644), 0);
+  EXPECT_EQ(prefix.run().exitStatus, 0);
 }
 
 TEST(InstallRun, AnInstalledDescriptionShorterThan1024BytesIsReplaced) {
@@ -322,7 +390,8 @@ TEST(CommandLine, UsageVersionAndPrefixSources) {
   for (const char* help : {"--help", "-h"}) {
     e2e::RunResult shown = runSetup({help});
     EXPECT_EQ(shown.exitStatus, 0);
-    for (const char* mentioned : {"--prefix DIR", "--dry-run", "--verbose", "--version", "Exit status: 0", "4 another run"})
+    for (const char* mentioned : {"--prefix DIR", "--dry-run", "--verbose", "--version", "Exit status:", "  0 every file",
+                                  "  4 another run", "  5 files in use by another program"})
       EXPECT_NE(shown.stdoutText.find(mentioned), std::string::npos) << mentioned << "\n" << shown.stdoutText;
   }
   e2e::RunResult version = runSetup({"--version"});
@@ -355,6 +424,13 @@ TEST(FaultInjection, AnyFailedOperationLeavesCompleteFilesOrNoneAndIsReported) {
   for (int k = 1; k <= operations; ++k) {
     HostPrefix prefix(machineHost());
     e2e::RunResult result = prefix.run({}, {"NEXLUME_FAULT_AT=" + std::to_string(k)});
+    // A failure to see the host's folder at all ends the run before it writes anything (status 3).
+    if (result.exitStatus == 3) {
+      EXPECT_EQ(result.lines.size(), 1u) << "k=" << k;
+      EXPECT_NE(result.lines[0].find("(InstallPath of "), std::string::npos) << "k=" << k << " " << result.lines[0];
+      for (const auto& file : expected) EXPECT_FALSE(testfiles::exists(prefix.file(file.relativePath))) << "k=" << k;
+      continue;
+    }
     ASSERT_TRUE(result.exitStatus == 0 || result.exitStatus == 1) << "k=" << k << " status " << result.exitStatus;
     bool allThere = true;
     for (std::size_t i = 0; i < expected.size(); ++i) {

@@ -97,8 +97,8 @@ TEST_F(ExplainedRun, EveryKeptDescriptionIsExplainedWithoutVerbose) {
   }
   EXPECT_NE(std::find(lines.begin(), lines.end(),
                       "nexlume-q7-setup: " + kDeviceShown +
-                          "Nexlume Q7M D2.dsr: kept unchanged: the installed description cannot be opened or read: the "
-                          "file is held open by another program"),
+                          "Nexlume Q7M D2.dsr: kept unchanged: in use by another program; close Tarvel Tessaprint Dual "
+                          "and run again"),
             lines.end())
       << run.errors;
   EXPECT_EQ(lines.back(), "nexlume-q7-setup: 4 of 52 files were not installed or merged");

@@ -93,7 +93,8 @@ TEST_F(InstalledTree, HeldOpenDescriptionIsKeptAndTheOthersAreMerged) {
   ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
   const RunResult run = runInstaller(kSetupExe, prefix, {}, {"--verbose"});
   ::close(held);
-  EXPECT_EQ(run.exitCode, 1) << run.errors;
+  // Its only failure is a file in use: the run asks to be retried once the host let it go.
+  EXPECT_EQ(run.exitCode, 5) << run.errors;
   // The held file cannot be probed: nothing is extracted for it, the other 51 files are.
   EXPECT_EQ(numberedLines(run.errors), 51u) << run.errors;
   EXPECT_TRUE(linesMentioning(run.errors, "error").empty()) << run.errors;

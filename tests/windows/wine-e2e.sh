@@ -1,6 +1,6 @@
 #!/bin/bash
 # End-to-end test of the Windows installer under Wine:
-#   wine-e2e.sh SETUP_EXE NATIVE_BUILD_DIR
+#   wine-e2e.sh SETUP_EXE NATIVE_BUILD_DIR WINDOW_PROBE_EXE HOLD_FILES_EXE
 # In a fresh Wine prefix (a temporary folder; a copy of $NEXLUME_WINE_TEMPLATE when that names an
 # already booted prefix, else booted here) the host is registered with `wine reg add ... /reg:32`,
 # as its 32-bit installer would have done. NexlumeQ7Setup.exe then runs twice (a fresh install, then
@@ -9,12 +9,17 @@
 # The POSIX build (NATIVE_BUILD_DIR/app/nexlume-q7-setup) runs the same way on a copy of the same
 # prefix: both must print the same lines, leave identical plain files and descriptions that are
 # equal as documents (dsrtool dump of both gives the same record).
+# What an admin meets is tested too: the help's message box (seen and closed by WINDOW_PROBE_EXE on
+# an X server of its own, Xvfb), the silent switches, the appended log, a log that cannot be created,
+# a missing host folder, and files held open by a stand-in for the host (HOLD_FILES_EXE).
 set -uo pipefail
 
-if [[ $# -ne 2 ]]; then
-  echo "usage: $0 SETUP_EXE NATIVE_BUILD_DIR" >&2
+if [[ $# -ne 4 ]]; then
+  echo "usage: $0 SETUP_EXE NATIVE_BUILD_DIR WINDOW_PROBE_EXE HOLD_FILES_EXE" >&2
   exit 2
 fi
+window_probe=$(realpath "$3")
+hold_files=$(realpath "$4")
 setup_exe=$(realpath "$1")
 native_setup=$(realpath "$2/app/nexlume-q7-setup")
 dsrtool=$(realpath "$2/tools/dsrtool/dsrtool")
@@ -24,8 +29,11 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/nexlume-wine-e2e.XXXXXX")
 export WINEPREFIX="$work/prefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="  # no runtime installers in a test prefix
+xvfb_pid=
 cleanup() {
   wineserver -k >/dev/null 2>&1
+  [[ -d $work/gui-prefix ]] && WINEPREFIX="$work/gui-prefix" wineserver -k >/dev/null 2>&1
+  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -157,6 +165,40 @@ descriptions_read() {
   done
 }
 
+# The lines of a log after their time stamps ("2026-12-11 05:30:01.123 "), those of its last block.
+timed_lines() {
+  perl -ne 'if (/^=== NexlumeQ7Setup\.exe /) { @lines = () } elsif (s/^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} //) { push @lines, $_ }
+            END { print @lines }' "$1"
+}
+
+# A log of $2 blocks, the last closing with status $3; each block: a blank line, the header (program
+# and file version, start with UTC offset, command line, user and elevation, Windows, the DOM; with a
+# host found, its key and InstallPath), lines with time stamps, and the closing line.
+log_blocks() {
+  perl -e '
+    my ($file, $blocks, $last) = @ARGV;
+    open my $in, "<", $file or die "no log\n";
+    my @lines = map { s/\r\n\z// or die "a line without CR LF: $_"; $_ } <$in>;
+    my ($seen, $closing) = (0, "");
+    my $field = qr/^(Command line: .*NexlumeQ7Setup\.exe|User:         \S.* \((not )?elevated\)|Windows:      \d+\.\d+ build \d+|XML DOM:      MSXML [46]\.0|Host key:     HKEY_LOCAL_MACHINE\\Software\\Tarvel\\Tarvel Tessaprint Dual\\Installer|InstallPath:  C:\\.*\\ \(the folder C:\\.*\))/;
+    for (my $i = 0; $i < @lines; ++$i) {
+      $_ = $lines[$i];
+      if ($_ eq "") {
+        $lines[$i + 1] =~ /^=== NexlumeQ7Setup\.exe \d+\.\d+\.\d+ \(file version \d+\.\d+\.\d+\.\d+\), started \d{4}-\d\d-\d\d \d\d:\d\d:\d\d [+-]\d\d:\d\d$/
+          or die "not a header: $lines[$i + 1]\n";
+        die "a block without its closing line\n" if $seen && $closing eq "";
+        ++$seen; $closing = ""; ++$i;
+      } elsif (/^=== exit status (\d+): \S/) {
+        $closing = $1;
+      } elsif (!/^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} \S/ && !/$field/) {
+        die "neither header nor time-stamped: $_\n";
+      }
+    }
+    die "$seen blocks, not $blocks\n" unless $seen == $blocks;
+    die "the last block closes with \"$closing\", not $last\n" unless $closing eq $last;' "$@" || { echo "  in $1"; return 1; }
+}
+export -f log_blocks
+
 no_scratch_files() { [[ -z $(find "$1" -name '*.tmp' -o -name '*.out') ]]; }
 
 echo "=== Wine prefix"
@@ -171,7 +213,7 @@ echo "=== no host registered"
 run_windows "$work/unregistered"
 check "exit status 3 without a registered host" status_is "$work/unregistered" 3
 check "one line explains the missing host" line_count_is "$work/unregistered" 1
-check "the line names what was looked for" grep -q '^nexlume-q7-setup: host not found: ' "$work/unregistered"
+check "the line names what was looked for" grep -q '^NexlumeQ7Setup: host not found: ' "$work/unregistered"
 
 echo "=== host registration (32-bit view)"
 wine reg add "$host_key" /v Version /t REG_SZ /d 8.2.1 /f /reg:32 >/dev/null 2>&1
@@ -182,6 +224,16 @@ wine reg add "$host_key\\Installer" /v CompanyName /t REG_SZ /d "Tarvel Imaging"
 wine reg add "$host_key\\Installer" /v InstallPath /t REG_SZ /d "$install_path" /f /reg:32 >/dev/null 2>&1
 wineserver -w  # the registry is on disk from here on, for the POSIX build too
 windows_folder=$(install_folder_of "$WINEPREFIX")
+
+echo "=== the host's folder is not there"
+tree_sums "$WINEPREFIX/drive_c" >"$work/before-missing"
+run_windows "$work/missing-folder"
+check "a missing host folder: exit status 3" status_is "$work/missing-folder" 3
+check "a missing host folder: one line naming the folder" bash -c "[[ \$(wc -l <'$work/missing-folder') == 1 ]] &&
+  grep -qF 'NexlumeQ7Setup: the installation folder $install_path (InstallPath of HKEY_LOCAL_MACHINE' '$work/missing-folder'"
+tree_sums "$WINEPREFIX/drive_c" >"$work/after-missing"
+check "a missing host folder: nothing written" cmp -s "$work/before-missing" "$work/after-missing"
+
 mkdir -p "$windows_folder/Tessaprint/Device" "$windows_folder/Profiles"
 cp -a "$WINEPREFIX" "$work/posix-prefix"
 posix_folder=$(install_folder_of "$work/posix-prefix")
@@ -215,8 +267,12 @@ log_dir="$WINEPREFIX/drive_c/nexlume-logs"
 mkdir -p "$log_dir"
 run_windows "$work/logged" '/LOG=C:\nexlume-logs\run.log'
 check "/LOG: exit status 0" status_is "$work/logged" 0
-check "/LOG: the log holds the lines of the debugger channel, each with one CR LF" cmp -s "$log_dir/run.log" "$work/logged"
-check "/LOG: the success line of each expected file, in order, in the log" numbered_successes "$log_dir/run.log" .dsr.tmp
+check "/LOG: one block with its header, time-stamped lines and closing line" log_blocks "$log_dir/run.log" 1 0
+check "/LOG: the lines of the debugger channel, each after its time stamp" \
+  cmp -s <(timed_lines "$log_dir/run.log") "$work/logged"
+check "/LOG: the success line of each expected file, in order, in the log" numbered_successes <(timed_lines "$log_dir/run.log") .dsr.tmp
+run_windows "$work/logged-again" '/log:C:\nexlume-logs\run.log'
+check "/LOG: a second run appends its own block" log_blocks "$log_dir/run.log" 2 0
 tree_sums "$windows_folder" >"$work/before-dry"
 run_windows "$work/dry" /DRYRUN '/LOG:C:\nexlume-logs\dry.log'
 check "/DRYRUN: exit status 0" status_is "$work/dry" 0
@@ -226,11 +282,18 @@ rm -f "$log_dir/dry.log"
 tree_sums "$windows_folder" >"$work/after-dry"
 check "/DRYRUN: nothing written" cmp -s "$work/before-dry" "$work/after-dry"
 run_windows "$work/bogus" /BOGUS '/LOG=C:\nexlume-logs\bogus.log'
-check "an unknown option: exit status 2" status_is "$work/bogus" 2
-check "an unknown option: the log says so" grep -q 'nexlume-q7-setup: .*/BOGUS.*nothing was written' "$log_dir/bogus.log"
+check "an unknown switch: exit status 2" status_is "$work/bogus" 2
+check "an unknown switch: the log says so, and closes with status 2" \
+  bash -c "grep -q 'NexlumeQ7Setup: the switch /BOGUS is not known (nothing was written' '$log_dir/bogus.log' && log_blocks '$log_dir/bogus.log' 1 2"
 rm -f "$log_dir/bogus.log"
 tree_sums "$windows_folder" >"$work/after-bogus"
-check "an unknown option: nothing written" cmp -s "$work/before-dry" "$work/after-bogus"
+check "an unknown switch: nothing written" cmp -s "$work/before-dry" "$work/after-bogus"
+run_windows "$work/no-log" '/LOG=C:\no such folder\setup.log'
+check "a log that cannot be created: exit status 2" status_is "$work/no-log" 2
+check "a log that cannot be created: the debugger channel says so" \
+  grep -qF 'NexlumeQ7Setup: the log C:\no such folder\setup.log cannot be created: ' "$work/no-log"
+tree_sums "$windows_folder" >"$work/after-no-log"
+check "a log that cannot be created: nothing written" cmp -s "$work/before-dry" "$work/after-no-log"
 
 echo "=== MSXML 4.0 unregistered: the update run merges on MSXML 6.0"
 # A medium of the user's own in one description of both trees: a copy of the first medium with
@@ -249,6 +312,65 @@ check "MSXML 6.0: exit status 0" status_is "$work/msxml6" 0
 check "MSXML 6.0: the same lines as the POSIX build" cmp -s "$work/msxml6" "$work/posix-msxml6"
 check "MSXML 6.0: the user's medium is merged" bash -c "'$dsrtool' dump '$windows_folder/Tessaprint/Device/Nexlume Q7 D4.dsr' | grep -q 'Medium of the user'"
 check "MSXML 6.0: the same installed tree as the POSIX build" trees_agree "$windows_folder" "$posix_folder"
+
+echo "=== files held open by the host: status 5, retry later"
+device_path="${install_path}Tessaprint\\Device\\"
+rm -f "$work/release"
+tree_sums "$windows_folder" >"$work/before-held"
+wine "$hold_files" "$(winepath -w "$work/release")" "${device_path}Nexlume Q7.bmp" "${device_path}Nexlume Q7 D4.dsr" \
+  >"$work/holder.out" 2>&1 </dev/null &
+holder=$!
+for _ in $(seq 200); do grep -qs holding "$work/holder.out" && break; sleep 0.1; done
+check "the stand-in holds the two files" grep -q holding "$work/holder.out"
+run_windows "$work/held"
+touch "$work/release"
+wait "$holder"
+check "held files: exit status 5" status_is "$work/held" 5
+for name in "Nexlume Q7.bmp" "Nexlume Q7 D4.dsr"; do
+  check "held files: $name is in use, and the line says to close the host" grep -qF \
+    "NexlumeQ7Setup: $device_path$name: " "$work/held"
+done
+check "held files: each of their lines says in use and to close the host" bash -c \
+  "[[ \$(grep -c ': in use by another program.*; close Tarvel Tessaprint Dual and run again' '$work/held') == 2 ]]"
+check "held files: two of 52 failed" grep -qF 'NexlumeQ7Setup: 2 of 52 files were not installed or merged' "$work/held"
+tree_sums "$windows_folder" | grep -F -e "/Nexlume Q7.bmp" -e "/Nexlume Q7 D4.dsr" >"$work/held-after"
+grep -F -e "/Nexlume Q7.bmp" -e "/Nexlume Q7 D4.dsr" "$work/before-held" >"$work/held-before"
+check "held files: both stay as they were" cmp -s "$work/held-before" "$work/held-after"
+check "held files: no scratch file left" no_scratch_files "$windows_folder"
+run_windows "$work/released"
+check "once the host let go: exit status 0" status_is "$work/released" 0
+
+echo "=== what a person sees: the help's message box, and silence otherwise (on Xvfb)"
+# A prefix of its own, whose programs draw on an X server of the test's own.
+cp -a "$WINEPREFIX" "$work/gui-prefix"
+Xvfb -displayfd 3 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
+setup_windows=$(winepath -w "$setup_exe")
+# probe OUT SWITCHES...: the window probe's report on a run of the installer.
+probe() {
+  local out=$1
+  shift
+  # Its report comes through the C runtime's text mode: lines end in CR LF.
+  DISPLAY=":$(cat "$work/display")" WINEPREFIX="$work/gui-prefix" wine "$window_probe" "$setup_windows" "$@" 2>/dev/null </dev/null |
+    tr -d '\r' >"$out"
+}
+for help in '/?' /HELP -h --help; do
+  probe "$work/probe-help" "$help"
+  check "$help: a message box with the help" bash -c "grep -qx 'window: Nexlume Q7 Setup' '$work/probe-help' &&
+    grep -q '/SUPPRESSMSGBOXES' '$work/probe-help' && grep -q '  5 files in use by another program' '$work/probe-help'"
+  check "$help: exit status 0 once it is closed" grep -qx 'exit: 0' "$work/probe-help"
+done
+probe "$work/probe-version" /VERSION '/LOG=C:\nexlume-logs\version.log'
+check "/VERSION: a message box with the version" grep -qx 'text: NexlumeQ7Setup.exe [0-9.]* (file version [0-9.]*)' "$work/probe-version"
+check "/VERSION: in the log too" bash -c "grep -q 'NexlumeQ7Setup.exe .*(file version' '$work/gui-prefix/drive_c/nexlume-logs/version.log' &&
+  log_blocks '$work/gui-prefix/drive_c/nexlume-logs/version.log' 1 0"
+for switch in /S /SILENT /VERYSILENT /QUIET /qn /NORESTART /SUPPRESSMSGBOXES -s /silent -QN; do
+  probe "$work/probe-silent" "$switch"
+  check "$switch: no window, exit status 0" bash -c "grep -qx 'no window' '$work/probe-silent' && grep -qx 'exit: 0' '$work/probe-silent'"
+done
+probe "$work/probe-bogus" /BOGUS
+check "an unknown switch: no window either, exit status 2" bash -c "grep -qx 'no window' '$work/probe-bogus' && grep -qx 'exit: 2' '$work/probe-bogus'"
 
 echo "$passed passed, $failed failed"
 [[ $failed -eq 0 ]]
