@@ -26,6 +26,7 @@ inline ExitStatus exitStatusOf(CNexlumeQ7App::RunOutcome outcome) {
     case CNexlumeQ7App::RunOutcome::HostBusy:
       return kHostBusy;
     case CNexlumeQ7App::RunOutcome::NotRun:
+    case CNexlumeQ7App::RunOutcome::RunLockUnavailable:
     case CNexlumeQ7App::RunOutcome::CompletedWithFailures:
       break;
   }

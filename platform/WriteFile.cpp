@@ -13,11 +13,19 @@ WriteResult failed(WriteFailure failure, const std::string& what) {
 }
 
 // Creates `path` exclusively and writes `bytes`, flushed when `durable`; the file is closed on return.
+// With `accessOf`, the file first takes the owner, mode and attributes of the file there (the one it
+// will replace or back up), so that its content is never more widely readable than that file was.
 // A file left half written is removed.
-WriteResult writeScratch(const std::string& path, std::string_view bytes, bool durable) {
+WriteResult writeScratch(const std::string& path, std::string_view bytes, bool durable, const std::string& accessOf = {}) {
   if (!removeIfPresent(path)) return failed(WriteFailure::Create, "a stale " + path + " cannot be removed");
   std::unique_ptr<File> file = createNewFile(path);
   if (!file) return failed(WriteFailure::Create, "cannot create " + path);
+  if (!accessOf.empty() && !file->takeAccessOf(accessOf)) {
+    WriteResult result = failed(WriteFailure::Create, "cannot give " + path + " the owner and access of " + accessOf);
+    file.reset();
+    removeIfPresent(path);
+    return result;
+  }
   const std::optional<std::size_t> written = file->write(bytes.data(), bytes.size());
   if (!written || *written != bytes.size() || (durable && !file->flush())) {
     WriteResult result = failed(WriteFailure::Write, "cannot write " + path);
@@ -33,10 +41,12 @@ WriteResult backUp(const std::string& target, const std::string& backupPath) {
   const std::string scratch = scratchPathFor(backupPath);
   if (!removeIfPresent(scratch)) return failed(WriteFailure::Backup, "a stale " + scratch + " cannot be removed");
   if (!linkFile(target, scratch)) {
-    // No hard links here (or the target is no regular file): a copy of what it holds.
+    // No hard links here: a copy of what it holds, with its owner and access. A target that is no
+    // regular file is not read (never through a link), and so not backed up.
     std::optional<std::vector<std::uint8_t>> old = readWholeFile(target);
     if (!old) return failed(WriteFailure::Backup, "cannot read " + target + " for its backup");
-    WriteResult copy = writeScratch(scratch, std::string_view(reinterpret_cast<const char*>(old->data()), old->size()), true);
+    WriteResult copy =
+        writeScratch(scratch, std::string_view(reinterpret_cast<const char*>(old->data()), old->size()), true, target);
     if (!copy) return WriteResult{WriteFailure::Backup, copy.reason};
   }
   if (!moveFileReplacing(scratch, backupPath)) {
@@ -59,7 +69,7 @@ bool removeIfPresent(const std::string& path) { return !pathExists(path) || dele
 
 WriteResult writeFileReplacing(const std::string& target, std::string_view bytes, const std::string& backupPath) {
   const std::string scratch = scratchPathFor(target);
-  if (WriteResult written = writeScratch(scratch, bytes, true); !written) return written;
+  if (WriteResult written = writeScratch(scratch, bytes, true, target); !written) return written;
   if (!backupPath.empty()) {
     // A target that cannot be replaced is not backed up: the older backup stays the one generation back.
     if (std::string why; !canReplace(target, why)) {
