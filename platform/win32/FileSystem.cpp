@@ -164,8 +164,9 @@ class Win32File : public File {
       return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || failed();
     }
     BY_HANDLE_FILE_INFORMATION info{};
-    bool ok = GetFileInformationByHandle(original, &info) != FALSE || failed();
-    if (ok && notAPlainFile(info.dwFileAttributes) == nullptr) {
+    const bool plain = GetFileType(original) == FILE_TYPE_DISK;
+    bool ok = !plain || GetFileInformationByHandle(original, &info) != FALSE || failed();
+    if (ok && plain && notAPlainFile(info.dwFileAttributes) == nullptr) {
       PACL dacl = nullptr;
       PSECURITY_DESCRIPTOR descriptor = nullptr;
       DWORD error = GetSecurityInfo(original, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
@@ -218,11 +219,13 @@ HANDLE openPlainFileForReading(const std::string& path, DWORD share) {
   }
   BY_HANDLE_FILE_INFORMATION info{};
   const char* refusal = nullptr;
-  if (!GetFileInformationByHandle(handle, &info)) {
+  if (GetFileType(handle) != FILE_TYPE_DISK) {
+    refusal = "not a regular file";  // a pipe or a device (under Wine, a FIFO)
+  } else if (!GetFileInformationByHandle(handle, &info)) {
     failed();
     refusal = "";
-  } else if ((refusal = notAPlainFile(info.dwFileAttributes)) == nullptr && GetFileType(handle) != FILE_TYPE_DISK) {
-    refusal = "not a regular file";
+  } else {
+    refusal = notAPlainFile(info.dwFileAttributes);
   }
   if (refusal == nullptr) {
     const std::wstring folder = foldedFinalPathOfFolder(folderOf(path));
@@ -275,7 +278,16 @@ std::unique_ptr<File> openFileForReading(const std::string& path) {
 
 bool pathExists(const std::string& path) {
   if (!admit()) return false;
-  return attributesOf(path) != INVALID_FILE_ATTRIBUTES || failed();
+  if (attributesOf(path) != INVALID_FILE_ATTRIBUTES) return true;
+  failed();
+  // Some entries have no attributes to give (a FIFO under Wine) and are there all the same: the
+  // folder's listing says so. A name with wildcards is no entry.
+  if (path.find_first_of("*?") != std::string::npos) return false;
+  WIN32_FIND_DATAW entry;
+  HANDLE found = FindFirstFileW(win32::toWide(path).c_str(), &entry);
+  if (found == INVALID_HANDLE_VALUE) return false;
+  FindClose(found);
+  return true;
 }
 
 bool fileExists(const std::string& path) {
