@@ -52,13 +52,9 @@ winapp::BOOL CNexlumeQ7App::InitInstance() {
                   (native ? "the folder " + *native : std::string("not mapped to a folder")) + "); XML DOM: " +
                   dom::domComponentName());
     }
-    // Every folder the run writes into must lie inside the host's folder, reached as it is now.
-    if (std::string why; !platform::setHostFolder(installation.InstallPath, why)) {
-      runLockFailure_ = why;
-      noticeLine("nothing was written: " + why);
-      outcome_ = RunOutcome::RunLockUnavailable;
-      return winapp::kTrue;
-    }
+    // Every folder the run writes into must lie inside the host's folder, reached as it is now. A
+    // folder that cannot be resolved takes nothing: each step then fails with that reason.
+    if (std::string why; !platform::setHostFolder(installation.InstallPath, why)) verboseLine(why);
     // Two runs on one host would meet at the same scratch files: the second waits for the first. A
     // dry run writes nothing, so it neither needs the lock nor waits for it.
     platform::RunLockResult lock;

@@ -28,7 +28,8 @@ class CNexlumeQ7App : public CWinApp {
     NotRun,
     HostNotFound,           // a host lookup failed; nothing was written
     HostBusy,               // another run on the host held the run lock too long; nothing was written
-    RunLockUnavailable,     // the host's folder could not be resolved or locked; nothing was written
+    RunLockUnavailable,     // the run lock could not be taken for another reason than a busy run;
+                            // nothing was written
     Completed,              // every file was written or merged
     CompletedWithFailures,  // the run finished, at least one file or merge failed
   };

@@ -111,8 +111,9 @@ WriteResult writeNewFile(const std::string& path, std::string_view bytes);
 // replaced, renamed, linked or removed in, and every folder created, must resolve inside it with
 // links followed (the install folder itself may be reached through links, as drive links are);
 // otherwise the operation fails with "the folder ... leads outside the host's folder" and writes
-// nothing. canReplace reports the same. The run lock is taken on this folder. False with `why` when
-// it cannot be resolved; an empty path checks nothing again (as before any call: tools, unit tests).
+// nothing. canReplace reports the same. The run lock is taken on this folder. When the folder cannot
+// be resolved (not there, not mapped), false with `why`, and every such operation fails with `why`.
+// An empty path checks nothing again (as before any call: tools, unit tests).
 bool setHostFolder(const std::string& installPath, std::string& why);
 
 // POSIX only: the Wine prefix whose dosdevices/<drive>: links map drive paths. Until it is set,

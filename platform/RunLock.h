@@ -23,7 +23,8 @@ struct RunLockResult {
 // that every way of reaching one host folder meets one lock), waiting up to `wait` for another run
 // to end, without creating a file in the host's folders: POSIX locks the folder itself (flock),
 // Windows takes a named mutex whose name comes from the folder's final path. `waiting`, when given,
-// is called once as soon as the lock is found held. Until a host folder is set no lock is needed.
+// is called once as soon as the lock is found held. Without a host folder, or with one that cannot be
+// resolved and so takes nothing, no lock is needed.
 RunLockResult acquireHostRunLock(std::chrono::milliseconds wait, const std::function<void()>& waiting = {});
 
 }  // namespace platform

@@ -41,6 +41,12 @@ std::optional<std::string>& hostFolder() {
   return folder;
 }
 
+// Why the folder setHostFolder named cannot be resolved; every write is refused with it.
+std::string& hostFolderUnusable() {
+  static std::string why;
+  return why;
+}
+
 std::string& lastError() {
   thread_local std::string text;
   return text;
@@ -78,6 +84,7 @@ std::string folderOfNative(const std::string& native) {
 // of it. The install folder itself may be reached through links (the prefix's drive links are).
 // Nothing is checked until setHostFolder named the folder.
 bool folderInsideHost(const std::string& path, const std::string& native) {
+  if (!hostFolderUnusable().empty()) return failWith(hostFolderUnusable().c_str());
   const std::optional<std::string>& host = hostFolder();
   if (!host) return true;
   char real[PATH_MAX];
@@ -176,7 +183,10 @@ class PosixFile : public File {
     // Owner and group first (a change of owner clears the set-id bits the mode may then give back).
     // Without the right to give the file away (not root), the group is kept where this user belongs
     // to it; where it cannot be kept either, the new group gets no access the old one had.
+    // A read-only original (no write bit) is never replaced: its scratch file keeps the owner's
+    // write bit, so that it stays a file the run may remove rather than a read-only one.
     mode_t mode = original.st_mode & 0777;
+    if ((mode & 0222) == 0) mode |= 0200;
     if (::fchown(fd_, original.st_uid, original.st_gid) != 0 && ::fchown(fd_, static_cast<uid_t>(-1), original.st_gid) != 0)
       mode &= ~static_cast<mode_t>(070);
     if (::fchmod(fd_, mode) != 0) return failWithErrno();
@@ -431,15 +441,23 @@ std::string lastFileError() { return lastError(); }
 
 bool setHostFolder(const std::string& installPath, std::string& why) {
   hostFolder().reset();
+  hostFolderUnusable().clear();
   if (installPath.empty()) return true;
   const std::optional<std::string> native = nativePath(installPath);
-  if (!native) return why = "the folder " + installPath + " cannot be mapped to a drive of the prefix", false;
   char real[PATH_MAX];
-  if (::realpath(native->c_str(), real) == nullptr) return why = "the folder " + installPath + ": " + std::strerror(errno), false;
   struct stat info{};
-  if (::stat(real, &info) != 0 || !S_ISDIR(info.st_mode)) return why = "the folder " + installPath + " is not a folder", false;
-  hostFolder() = real;
-  return true;
+  if (!native) {
+    why = "the host's folder " + installPath + " cannot be mapped to a drive of the prefix";
+  } else if (::realpath(native->c_str(), real) == nullptr) {
+    why = "the host's folder " + installPath + ": " + std::strerror(errno);
+  } else if (::stat(real, &info) != 0 || !S_ISDIR(info.st_mode)) {
+    why = "the host's folder " + installPath + " is not a folder";
+  } else {
+    hostFolder() = real;
+    return true;
+  }
+  hostFolderUnusable() = why;
+  return false;
 }
 
 namespace {
@@ -463,6 +481,7 @@ class FolderLock : public HostRunLock {
 
 RunLockResult acquireHostRunLock(std::chrono::milliseconds wait, const std::function<void()>& waiting) {
   RunLockResult result;
+  // No host folder, or one that cannot be resolved, into which nothing can be written: no lock.
   const std::optional<std::string>& host = hostFolder();
   if (!host) {
     result.lock = std::make_unique<FolderLock>(-1);

@@ -83,8 +83,15 @@ std::optional<std::wstring>& hostFolder() {
   return folder;
 }
 
+// Why the folder setHostFolder named cannot be resolved; every write is refused with it.
+std::string& hostFolderUnusable() {
+  static std::string why;
+  return why;
+}
+
 // Whether the folder that holds `path` resolves inside the host's install folder (see setHostFolder).
 bool folderInsideHost(const std::string& path) {
+  if (!hostFolderUnusable().empty()) return failWith(hostFolderUnusable().c_str());
   const std::optional<std::wstring>& host = hostFolder();
   if (!host) return true;
   const std::string folder = folderOf(path);
@@ -383,22 +390,34 @@ std::string lastFileError() {
 
 bool setHostFolder(const std::string& installPath, std::string& why) {
   hostFolder().reset();
+  hostFolderUnusable().clear();
   if (installPath.empty()) return true;
   std::string folder = installPath;
   while (folder.size() > 3 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
   HANDLE handle = CreateFileW(win32::toWide(folder).c_str(), FILE_READ_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return failed(), why = "the folder " + installPath + ": " + lastFileError(), false;
-  BY_HANDLE_FILE_INFORMATION info{};
-  const bool isFolder = GetFileInformationByHandle(handle, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  std::wstring final = foldedFinalPath(handle);
-  if (final.empty()) failed();
-  CloseHandle(handle);
-  if (!isFolder) return why = "the folder " + installPath + " is not a folder", false;
-  if (final.empty()) return why = "the folder " + installPath + ": " + lastFileError(), false;
-  hostFolder() = std::move(final);
-  return true;
+  std::wstring final;
+  if (handle == INVALID_HANDLE_VALUE) {
+    failed();
+    why = "the host's folder " + installPath + ": " + lastFileError();
+  } else {
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool isFolder = GetFileInformationByHandle(handle, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    final = foldedFinalPath(handle);
+    if (final.empty()) failed();
+    CloseHandle(handle);
+    if (!isFolder) {
+      why = "the host's folder " + installPath + " is not a folder";
+    } else if (final.empty()) {
+      why = "the host's folder " + installPath + ": " + lastFileError();
+    } else {
+      hostFolder() = std::move(final);
+      return true;
+    }
+  }
+  hostFolderUnusable() = why;
+  return false;
 }
 
 namespace win32 {

@@ -161,10 +161,29 @@ TEST_F(HostFolder, AFolderThatLeadsOutsideTakesNothing) {
   EXPECT_FALSE(platform::writeFileReplacing(windows("Device\\new.dsr"), "new"));
 }
 
-TEST_F(HostFolder, AHostFolderThatIsNotThereIsRefused) {
-  std::string why;
-  EXPECT_FALSE(platform::setHostFolder("C:\\Program Files\\Missing", why));
-  EXPECT_EQ(why, "the folder C:\\Program Files\\Missing: No such file or directory");
+// A host folder that cannot be resolved takes nothing, whatever appears at its path later.
+TEST_F(HostFolder, AHostFolderThatCannotBeResolvedTakesNothing) {
+  const struct {
+    const char* installPath;
+    const char* why;
+  } cases[] = {
+      {"C:\\Program Files\\Missing\\", "the host's folder C:\\Program Files\\Missing\\: No such file or directory"},
+      {"Q:\\Tarvel\\", "the host's folder Q:\\Tarvel\\ cannot be mapped to a drive of the prefix"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.installPath);
+    std::string why;
+    EXPECT_FALSE(platform::setHostFolder(c.installPath, why));
+    EXPECT_EQ(why, c.why);
+    fs::create_directories(native("../Missing"));
+    EXPECT_FALSE(platform::writeFileReplacing("C:\\Program Files\\Missing\\x.dsr", "new"));
+    EXPECT_FALSE(platform::createDirectory(windows("Sub")));
+    EXPECT_EQ(platform::lastFileError(), c.why);
+    EXPECT_FALSE(platform::canReplace(windows("x.dsr"), why));
+    EXPECT_EQ(why, c.why);
+    fs::remove_all(native("../Missing"));
+  }
+  EXPECT_TRUE(fs::is_empty(native("Device")));
 }
 
 // The owner, group, mode and extended attributes (ACLs among them) of the replaced file, on the new
