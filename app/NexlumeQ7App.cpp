@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <string_view>
 
 #include "app/Extract.h"
 #include "app/HostLookup.h"
@@ -101,7 +102,7 @@ void CNexlumeQ7App::runPlan(const std::string& installPath) {
     switch (step.kind) {
       case StepKind::DeviceFile:
       case StepKind::ProfileFile:
-        result = dryRun_ ? previewFile(target, files + 1) : writeFile(target, step.resourceId);
+        result = dryRun_ ? previewFile(target, step.resourceId, files + 1) : writeFile(target, step.resourceId);
         break;
       case StepKind::ProfileFolder:
         // One level only; the outcome shows in the profiles that belong in it.
@@ -141,7 +142,7 @@ CNexlumeQ7App::StepResult CNexlumeQ7App::writeOrMergeDescription(const std::stri
   switch (ProbeInstalledDescription(targetPath, &why)) {
     case InstalledDescription::Merge: {
       const MergeOutcome outcome = MergeDeviceSeriesFile(targetPath, resourceId);
-      if (outcome.succeeded) return {};
+      if (outcome.succeeded) return {true, outcome.notice};
       return {false, (outcome.kind == MergeOutcome::Kind::Kept ? "kept unchanged: " : "not installed: ") + outcome.failure};
     }
     case InstalledDescription::Absent:
@@ -164,7 +165,7 @@ void CNexlumeQ7App::dryRunLine(int number, const std::string& targetPath, const 
   platform::debugOutput(prefix + targetPath + ": " + action + "\r\n");
 }
 
-CNexlumeQ7App::StepResult CNexlumeQ7App::previewFile(const std::string& targetPath, int number) {
+CNexlumeQ7App::StepResult CNexlumeQ7App::previewFile(const std::string& targetPath, int resourceId, int number) {
   const std::string folder = folderOf(targetPath);
   const bool folderPlanned = std::find(plannedFolders_.begin(), plannedFolders_.end(), folder) != plannedFolders_.end();
   if (!platform::pathExists(folder)) {
@@ -176,12 +177,20 @@ CNexlumeQ7App::StepResult CNexlumeQ7App::previewFile(const std::string& targetPa
     dryRunLine(number, targetPath, "would write a new file");
     return {};
   }
-  std::string why;
-  if (!platform::canReplace(targetPath, why)) {
+  const platform::EmbeddedFile resource = platform::findEmbeddedFile(resourceId);
+  if (resource.status != platform::ResourceStatus::Found || resource.data == nullptr || resource.size == 0) {
     dryRunLine(number, targetPath, "would fail");
-    return {false, "would not be installed: " + why};
+    return {false, "would not be installed: the program carries no such file"};
   }
-  dryRunLine(number, targetPath, platform::pathExists(targetPath) ? "would replace the installed file" : "would write a new file");
+  const platform::WriteResult write = platform::predictWriteFileReplacing(
+      targetPath, std::string_view(reinterpret_cast<const char*>(resource.data), resource.size));
+  if (!write) {
+    dryRunLine(number, targetPath, "would fail");
+    return {false, "would not be installed: " + write.reason};
+  }
+  dryRunLine(number, targetPath,
+             write.unchanged ? "would leave it as it is: it already holds the new file"
+                             : platform::pathExists(targetPath) ? "would replace the installed file" : "would write a new file");
   return {};
 }
 
@@ -190,7 +199,7 @@ CNexlumeQ7App::StepResult CNexlumeQ7App::previewDescription(const std::string& t
   switch (ProbeInstalledDescription(targetPath, &why)) {
     case InstalledDescription::Absent:
     case InstalledDescription::Short:
-      return previewFile(targetPath, number);
+      return previewFile(targetPath, resourceId, number);
     case InstalledDescription::Unreadable: {
       dryRunLine(number, targetPath, "would keep it unchanged");
       return {false, "would be kept unchanged: the installed description cannot be opened or read" +
@@ -200,21 +209,19 @@ CNexlumeQ7App::StepResult CNexlumeQ7App::previewDescription(const std::string& t
       break;
   }
   const MergeOutcome outcome = previewMerge(targetPath, resourceId);
-  if (outcome.kind != MergeOutcome::Kind::Kept && !platform::canReplace(targetPath, why)) {
-    dryRunLine(number, targetPath, "would keep it unchanged");
-    return {false, "would be kept unchanged: " + why};
-  }
   switch (outcome.kind) {
     case MergeOutcome::Kind::Merged: {
       const std::vector<std::string> details = outcome.report.describe();
-      dryRunLine(number, targetPath, "would merge it with the installed description (" + details.front() + ")");
+      dryRunLine(number, targetPath,
+                 (outcome.unchanged ? "would leave it as it is: it already holds its merge with the new description ("
+                                    : "would merge it with the installed description (") +
+                     details.front() + ")");
       for (std::size_t i = 1; i < details.size(); ++i) verboseLine(details[i]);
       return {};
     }
     case MergeOutcome::Kind::Replaced:
-      dryRunLine(number, targetPath, "would replace it with the new description: the installed file is " + outcome.failure +
-                                         "; it would stay as " + targetPath + ".bak");
-      return {};
+      dryRunLine(number, targetPath, "would replace it with the new description");
+      return {true, outcome.notice};
     case MergeOutcome::Kind::Kept:
       break;
   }

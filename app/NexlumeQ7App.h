@@ -65,7 +65,7 @@ class CNexlumeQ7App : public CWinApp {
   // Merges, writes or keeps one description as its probe says.
   StepResult writeOrMergeDescription(const std::string& targetPath, int resourceId);
   // The dry run's counterparts: the numbered line says what would happen.
-  StepResult previewFile(const std::string& targetPath, int number);
+  StepResult previewFile(const std::string& targetPath, int resourceId, int number);
   StepResult previewDescription(const std::string& targetPath, int resourceId, int number);
   static void dryRunLine(int number, const std::string& targetPath, const std::string& action);
 

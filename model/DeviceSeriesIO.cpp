@@ -51,6 +51,10 @@ std::function<dom::Node(dom::Document&)> rootWriter(DeviceSeriesIO& io, DeviceSe
 
 bool DeviceSeriesIO::SaveDocument(DeviceSeries& series) { return saveContent(rootWriter(*this, series)); }
 
+bool DeviceSeriesIO::ComposeText(DeviceSeries& series, std::string& text) {
+  return composeContent(rootWriter(*this, series), text);
+}
+
 dom::Document DeviceSeriesIO::ComposeDocument(DeviceSeries& series) {
   return documentToSave(rootWriter(*this, series));
 }

@@ -26,6 +26,9 @@ class DeviceSeriesIO : public ICommonIO {
   // The document SaveDocument writes, in memory (for measuring the save apart from the file). Throws
   // on failure; the caller has initialised COM.
   dom::Document ComposeDocument(DeviceSeries& series);
+  // The text SaveDocument would write, in `text`, without writing anything; false on failure (reason
+  // in lastError()).
+  bool ComposeText(DeviceSeries& series, std::string& text);
 
  protected:
   virtual const char* versionText() const { return "1.0.0.0"; }

@@ -84,12 +84,31 @@ struct WriteResult {
   // The target holds the new content but the folder could not be flushed: after a crash it may hold
   // the old content again (never anything else). `reason` says why.
   bool durable = true;
+  // The target already held exactly these bytes: nothing was written, renamed or backed up.
+  bool unchanged = false;
   explicit operator bool() const { return failure == WriteFailure::None; }
 };
 
 // The scratch file beside `target` that a replacing write of it goes through: target + ".out".
 // Runs on one host are serialised (acquireHostRunLock), so a scratch file found there is a stale one.
 std::string scratchPathFor(const std::string& target);
+// The replaced file one generation back, beside a description that an update replaced: target + ".bak".
+std::string backupPathFor(const std::string& target);
+// The copy of the new description that the update merge reads back: target + ".tmp".
+std::string carriedCopyPathFor(const std::string& target);
+// Where an original replaced without a merge is kept: target + ".unmerged", then ".unmerged.2", ...
+// (`generation` from 1). No run replaces or removes a file of these names.
+std::string unmergedPathFor(const std::string& target, int generation);
+
+// Whether the regular file at `path` (not a link) holds exactly `bytes`. False when it does not, or
+// when that cannot be told.
+bool holdsExactly(const std::string& path, std::string_view bytes);
+
+// Keeps the file at `target` under the first unmergedPathFor name that is free, byte for byte (a hard
+// link, else a flushed copy); `keptAt` receives that name. Nothing else is changed.
+WriteResult keepUnmerged(const std::string& target, std::string& keptAt);
+// The name keepUnmerged would choose now.
+std::string nextUnmergedPath(const std::string& target);
 
 // Removes the file or link at `path` if there is one (never a link's target): true when nothing is
 // there afterwards.
@@ -101,7 +120,13 @@ bool removeIfPresent(const std::string& path);
 // any failure `target` keeps its old content and the scratch file is removed. With a `backupPath`,
 // the file replaced stays there, byte for byte (a hard link made before the rename, else a copy
 // written the same way), so that at every moment the old content is at `target` or `backupPath`.
+// A target that already holds exactly `bytes` is left as it is, and so is its backup (a retry never
+// rotates the backup of an earlier update away).
 WriteResult writeFileReplacing(const std::string& target, std::string_view bytes, const std::string& backupPath = {});
+// What writeFileReplacing would do, found without changing anything: the failure it would meet at a
+// name it uses (target, scratch file, backup and its scratch file), or success (`unchanged` when the
+// target already holds the bytes). Folders that are missing are the caller's to foresee.
+WriteResult predictWriteFileReplacing(const std::string& target, std::string_view bytes, const std::string& backupPath = {});
 
 // A scratch file that the caller reads back and removes: `bytes` go to `path`, created exclusively
 // after a stale file there is removed (not flushed: it never has to outlive the process).

@@ -1,6 +1,10 @@
 // Whole-file writes through an exclusive scratch file and a rename: the one way the installer puts
 // a file on disk. Written once over the platform's own file operations.
+#include <algorithm>
+#include <cstring>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "platform/FileSystem.h"
 
@@ -64,10 +68,70 @@ WriteResult backUp(const std::string& target, const std::string& backupPath) {
 }  // namespace
 
 std::string scratchPathFor(const std::string& target) { return target + ".out"; }
+std::string backupPathFor(const std::string& target) { return target + ".bak"; }
+std::string carriedCopyPathFor(const std::string& target) { return target + ".tmp"; }
+std::string unmergedPathFor(const std::string& target, int generation) {
+  return target + ".unmerged" + (generation > 1 ? "." + std::to_string(generation) : std::string());
+}
+
+bool holdsExactly(const std::string& path, std::string_view bytes) {
+  if (!fileExists(path)) return false;
+  std::unique_ptr<File> file = openFileForReading(path);
+  if (!file) return false;
+  // Read in pieces, one byte past the expected end to tell a longer file.
+  std::vector<char> piece(std::min<std::size_t>(bytes.size() + 1, std::size_t{1} << 20));
+  std::size_t compared = 0;
+  while (true) {
+    const std::optional<std::size_t> read = file->read(piece.data(), piece.size());
+    if (!read) return false;
+    if (*read == 0) return compared == bytes.size();
+    if (*read > bytes.size() - compared || std::memcmp(piece.data(), bytes.data() + compared, *read) != 0) return false;
+    compared += *read;
+  }
+}
+
+namespace {
+// More originals of one description than any series of failed updates leaves: the search stops there.
+constexpr int kMostUnmergedGenerations = 999;
+}  // namespace
+
+std::string nextUnmergedPath(const std::string& target) {
+  for (int generation = 1; generation <= kMostUnmergedGenerations; ++generation) {
+    const std::string candidate = unmergedPathFor(target, generation);
+    if (!pathExists(candidate)) return candidate;
+  }
+  return {};
+}
+
+WriteResult keepUnmerged(const std::string& target, std::string& keptAt) {
+  keptAt = nextUnmergedPath(target);
+  if (keptAt.empty()) return WriteResult{WriteFailure::Backup, "every name for keeping the original is taken"};
+  if (linkFile(target, keptAt)) {
+    if (!flushFolderOf(keptAt)) return failed(WriteFailure::Backup, "cannot make " + keptAt + " durable");
+    return {};
+  }
+  // No hard links here: a copy of what it holds, with its owner and access, made as a backup is.
+  if (WriteResult copy = backUp(target, keptAt); !copy) return copy;
+  if (!flushFolderOf(keptAt)) return failed(WriteFailure::Backup, "cannot make " + keptAt + " durable");
+  return {};
+}
 
 bool removeIfPresent(const std::string& path) { return !pathExists(path) || deleteFile(path); }
 
+// The target already holds the bytes: only scratch files a run that ended early left beside it go,
+// so that the tree is that of a run that completed. The target and its backup stay as they are.
+WriteResult leaveCurrentFile(const std::string& target, const std::string& backupPath) {
+  for (const std::string& scratch : {scratchPathFor(target), backupPath.empty() ? std::string() : scratchPathFor(backupPath)}) {
+    if (!scratch.empty() && !removeIfPresent(scratch))
+      return failed(WriteFailure::Create, "a stale " + scratch + " cannot be removed");
+  }
+  WriteResult current;
+  current.unchanged = true;
+  return current;
+}
+
 WriteResult writeFileReplacing(const std::string& target, std::string_view bytes, const std::string& backupPath) {
+  if (holdsExactly(target, bytes)) return leaveCurrentFile(target, backupPath);
   const std::string scratch = scratchPathFor(target);
   if (WriteResult written = writeScratch(scratch, bytes, true, target); !written) return written;
   if (!backupPath.empty()) {
@@ -94,6 +158,27 @@ WriteResult writeFileReplacing(const std::string& target, std::string_view bytes
     return result;
   }
   return {};
+}
+
+WriteResult predictWriteFileReplacing(const std::string& target, std::string_view bytes, const std::string& backupPath) {
+  // Each name the write uses must take a new file or give way to one: the scratch files are removed
+  // first, the target and the backup replaced by a rename. A current target only has its scratch
+  // files removed.
+  const bool current = holdsExactly(target, bytes);
+  std::vector<std::pair<std::string, WriteFailure>> names = {{scratchPathFor(target), WriteFailure::Create}};
+  if (!current) names.emplace_back(target, WriteFailure::Replace);
+  if (!backupPath.empty()) {
+    names.emplace_back(scratchPathFor(backupPath), current ? WriteFailure::Create : WriteFailure::Backup);
+    if (!current) names.emplace_back(backupPath, WriteFailure::Backup);
+  }
+  for (const auto& [name, failure] : names) {
+    // Beside a current target, a scratch name only has to give way where something is there.
+    if (current && !pathExists(name)) continue;
+    if (std::string why; !canReplace(name, why)) return WriteResult{failure, name == target ? why : name + ": " + why};
+  }
+  WriteResult result;
+  result.unchanged = current;
+  return result;
 }
 
 // Read back at once and removed: no flush, which would only cost time.

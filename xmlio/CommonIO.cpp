@@ -79,8 +79,7 @@ MSXMLDOMCreator::MSXMLDOMCreator() { comReady = initializeComWithDom(); }
 MSXMLDOMCreator::MSXMLDOMCreator(const MSXMLDOMCreator& other)
     : openFailed(other.openFailed),
       document(other.document),
-      openError(other.openError),
-      openRejectedContent(other.openRejectedContent) {
+      openResult(other.openResult) {
   // The copy shares the document; it takes the ready state by initialising COM for itself, so that
   // its destructor balances an initialisation of its own.
   comReady = other.comReady && dom::initializeCom();
@@ -93,8 +92,7 @@ MSXMLDOMCreator& MSXMLDOMCreator::operator=(const MSXMLDOMCreator& other) {
   comReady = ready;
   openFailed = other.openFailed;
   document = other.document;
-  openError = other.openError;
-  openRejectedContent = other.openRejectedContent;
+  openResult = other.openResult;
   return *this;
 }
 
@@ -111,27 +109,24 @@ void MSXMLDOMCreator::LoadBytes(std::string_view bytes) {
   load([bytes](dom::Document& fresh) { return fresh.loadBytes(bytes); });
 }
 
-void MSXMLDOMCreator::load(const std::function<bool(dom::Document&)>& loadInto) {
+void MSXMLDOMCreator::load(const std::function<dom::LoadResult(dom::Document&)>& loadInto) {
   try {
-    openError.clear();
-    openRejectedContent = false;
     if (!comReady) {
-      document = dom::Document();
-      openFailed = true;
-      openError = "the XML DOM is not available";
-      return;
+      openResult = dom::LoadResult::failure(dom::LoadStatus::NoDom, "the XML DOM is not available");
+    } else {
+      dom::Document loaded = dom::Document::create();
+      openResult = loadInto(loaded);
+      if (openResult) {
+        document = std::move(loaded);
+        openFailed = false;
+        return;
+      }
     }
-    dom::Document loaded = dom::Document::create();
-    if (loadInto(loaded)) {
-      document = std::move(loaded);
-      return;
-    }
-    openError = loaded.loadError();
-    openRejectedContent = loaded.loadRejectedContent();
-  } catch (const std::exception& e) {
-    openError = e.what();
-  } catch (...) {
-    openError = "unknown failure";
+  } catch (const std::bad_alloc&) {
+    openResult = dom::LoadResult::failure(dom::LoadStatus::OutOfMemory, "out of memory");
+  } catch (const dom::Error& e) {
+    // The document could not even be created.
+    openResult = dom::LoadResult::failure(e.code() == dom::kOutOfMemory ? dom::LoadStatus::OutOfMemory : dom::LoadStatus::NoDom, e.what());
   }
   document = dom::Document();
   openFailed = true;
@@ -191,7 +186,7 @@ bool ICommonIO::OpenDocumentFrom(std::string_view bytes) {
 }
 
 std::string ICommonIO::openFailure() const {
-  return "cannot open \"" + path_ + "\"" + (provider_.openError.empty() ? "" : ": " + provider_.openError);
+  return "cannot open \"" + path_ + "\"" + (provider_.openResult.reason.empty() ? "" : ": " + provider_.openResult.reason);
 }
 
 dom::Node ICommonIO::FindRoot(const dom::Node& parent) {
@@ -292,14 +287,40 @@ dom::Document ICommonIO::documentToSave(const std::function<dom::Node(dom::Docum
   return document;
 }
 
+namespace {
+
+// COM initialised for the whole of a save and balanced on every path.
+struct ComForSave {
+  bool ready = initializeComWithDom();
+  ComForSave() = default;
+  ComForSave(const ComForSave&) = delete;
+  ComForSave& operator=(const ComForSave&) = delete;
+  ~ComForSave() {
+    if (ready) dom::uninitializeCom();
+  }
+};
+
+}  // namespace
+
+bool ICommonIO::composeContent(const std::function<dom::Node(dom::Document& document)>& writeContent, std::string& text) {
+  ComForSave com;
+  if (!com.ready) {
+    lastError_ = "the XML DOM is not available";
+    return false;
+  }
+  try {
+    if (!versionTaken_) ProbeDocument();
+    text = documentToSave(writeContent).text();
+    lastError_.clear();
+    return true;
+  } catch (...) {
+    lastError_ = describeException(std::current_exception());
+    return false;
+  }
+}
+
 bool ICommonIO::saveContent(const std::function<dom::Node(dom::Document& document)>& writeContent) {
-  // COM stays initialised for the whole save and is balanced on every path.
-  struct ComForSave {
-    bool ready = initializeComWithDom();
-    ~ComForSave() {
-      if (ready) dom::uninitializeCom();
-    }
-  } com;
+  ComForSave com;
   if (!com.ready) {
     lastError_ = lastSaveFailure_ = "the XML DOM is not available";
     return false;
@@ -309,7 +330,7 @@ bool ICommonIO::saveContent(const std::function<dom::Node(dom::Document& documen
     // Sets documentVersion from the file on disk when it has a root with a version, unless a version
     // was taken over from another serialiser.
     if (!versionTaken_) ProbeDocument();
-    documentToSave(writeContent).save(path_, backupPath_);
+    lastSaveUnchanged_ = documentToSave(writeContent).save(path_, backupPath_);
     lastError_.clear();
     return true;
   } catch (...) {

@@ -45,11 +45,10 @@ class MSXMLDOMCreator {
   bool comReady = false;    // COM initialised by this provider and the DOM found
   bool openFailed = false;  // creating the document or loading the file failed
   dom::Document document;   // the loaded document, or empty
-  std::string openError;    // why the last LoadFile failed, or empty
-  bool openRejectedContent = false;  // the last LoadFile failed because the file is not well-formed XML
+  dom::LoadResult openResult;  // what the last LoadFile did
 
  private:
-  void load(const std::function<bool(dom::Document&)>& loadInto);
+  void load(const std::function<dom::LoadResult(dom::Document&)>& loadInto);
 };
 
 // A serialiser: one file, its DOM provider and the version of the document read from it. Load,
@@ -94,13 +93,8 @@ class ICommonIO {
   int ProbeDocument();
 
   const std::string& path() const { return path_; }
-  // Whether the provider could use the DOM at all (COM initialised and the DOM installed).
-  bool domAvailable() const { return provider_.comReady; }
-  // After a failed OpenDocument: true when the file was read and rejected as not well-formed XML,
-  // false when it could not be read or the DOM was not available.
-  bool documentRejected() const { return provider_.openFailed && provider_.openRejectedContent; }
-  // Why the last OpenDocument failed (the DOM's or the file layer's words), or empty.
-  const std::string& openError() const { return provider_.openError; }
+  // What the last OpenDocument did: Loaded, or why not (NoDom when the DOM cannot be used at all).
+  const dom::LoadResult& openResult() const { return provider_.openResult; }
   // Why the last load, probe or save failed, for tools; empty after a success. It is the
   // framework's own message, the DOM error, or the what() of any exception a reader or writer threw
   // (so a reader that adds the record and position to an error has them reported).
@@ -108,6 +102,8 @@ class ICommonIO {
   // Why the last save failed, in the DOM's or the file layer's words without the path ("the file is
   // read-only"); empty after a success.
   const std::string& lastSaveFailure() const { return lastSaveFailure_; }
+  // Whether the last successful save found the file already holding the text: nothing was written.
+  bool lastSaveLeftFileUnchanged() const { return lastSaveUnchanged_; }
 
   // The version check of FindRoot runs only inside the host application itself (its title string,
   // id 57344, is "Tarvel Tessaprint Dual"); never in this installer. Tests may switch it on.
@@ -139,6 +135,9 @@ class ICommonIO {
   // and saves it through a scratch file renamed over the path. False on any failure; the file at the
   // path is then as it was.
   bool saveContent(const std::function<dom::Node(dom::Document& document)>& writeContent);
+  // The text such a save writes, in `text`, without writing anything. False on any failure
+  // (lastError() says why).
+  bool composeContent(const std::function<dom::Node(dom::Document& document)>& writeContent, std::string& text);
   // The document such a save writes, built in memory: the XML declaration and writeContent(document)
   // as root with the strVersion to write. Throws what the DOM or the writer throws. The caller has
   // initialised COM.
@@ -151,6 +150,7 @@ class ICommonIO {
   std::string backupPath_;
   std::string lastError_;
   std::string lastSaveFailure_;
+  bool lastSaveUnchanged_ = false;
 
  private:
   // "cannot open <path>: <why>" after a failed OpenDocument.

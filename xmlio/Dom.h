@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "xmlio/LoadResult.h"
+
 namespace dom {
 
 // HRESULT-style codes carried by dom::Error, the same on both builds.
@@ -116,20 +118,13 @@ class Document {
   // A new, empty document (CreateDocument). Throws Error when the DOM cannot be created.
   static Document create();
 
-  // Replaces the content by the file at `path` (put_async(false) + load). False when the file cannot
-  // be read or is not well-formed; the document is then empty.
-  bool load(const std::string& path);
+  // Replaces the content by the file at `path` (put_async(false) + load) and says what happened:
+  // the bytes are judged well-formed or not by the shared judge before the backend parses them, so
+  // that NotWellFormed and Declined are the same on both backends; a DOM that refuses a document the
+  // judge accepts gives BeyondDomLimits (or OutOfMemory). The document is empty after a failure.
+  LoadResult load(const std::string& path);
   // As load, from a document's bytes in memory (a file's content).
-  bool loadBytes(std::string_view bytes);
-  // Why the last load failed ("line 3, column 7: start and end tags do not match" and the like),
-  // or an empty string after a successful load.
-  std::string loadError() const;
-  // True only when the last load failed because the XML parser itself found a syntax error in the
-  // file's content: the definite "not well-formed" verdict. False after a success and after every
-  // other failure: the file could not be read, memory ran out, an encoding or a construct that the
-  // project declines (a document type declaration that declares anything), or a refusal of the
-  // project's own input checks that the parser does not share.
-  bool loadRejectedContent() const;
+  LoadResult loadBytes(std::string_view bytes);
   // Writes the document's XML text to `path` through platform::writeFileReplacing (a scratch file
   // created exclusively, flushed and renamed over `path`; with `backupPath`, the replaced file stays
   // there). The text
@@ -138,7 +133,8 @@ class Document {
   // with its element (<n>5</n>); an element without content as <name /> with a space; a carriage
   // return as &#13;. A text that would not load again (invalid UTF-8, control characters) is not
   // written. Throws Error on failure; `path` then keeps its old content.
-  void save(const std::string& path, const std::string& backupPath = {}) const;
+  // True when the file already held exactly that text: it is then left as it was, and so is its backup.
+  bool save(const std::string& path, const std::string& backupPath = {}) const;
   // The text save() writes, in memory. Throws Error when the document would not load again.
   std::string text() const;
 

@@ -368,8 +368,6 @@ int comInitializations = 0;
 struct dom::Document::Impl {
   ComApartment apartment;  // declared first: uninitialised after the document is released
   ComRef<IXMLDOMDocument2> document;
-  std::string loadError;
-  bool rejectedContent = false;  // the last load read the file and refused what it holds
 };
 
 namespace dom {
@@ -576,21 +574,9 @@ class FirstParseError : public ISAXErrorHandler {
   }
 };
 
-// Where a load reads a document from: a file, or the file's bytes in memory.
-struct LoadSource {
-  std::wstring path;                                 // the file's path
-  const std::vector<std::uint8_t>* bytes = nullptr;  // the bytes, once loadInto holds them
-  bool inMemory = false;                             // the document is read from `bytes`, not the file
-
-  void loadInto(IXMLDOMDocument2* document, HRESULT& result, VARIANT_BOOL& loaded) const {
-    Variant source = bytes != nullptr ? Variant(*bytes) : Variant(Bstr(path));
-    result = document->load(source.get(), &loaded);
-  }
-};
-
 // Why the component did not load the document. Its DOM's parse error carries no place, so the
 // document is parsed once more by its SAX reader, whose locator knows where the parse stopped.
-std::string describeParseError(const LoadSource& from) {
+std::string describeParseError(std::string_view parsed) {
   try {
     CLSID classId{};
     check(CLSIDFromProgID(foundVersion()->saxReaderProgId, &classId));
@@ -598,12 +584,8 @@ std::string describeParseError(const LoadSource& from) {
     check(CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, kIidSaxXmlReader, reinterpret_cast<void**>(reader.out())));
     FirstParseError firstError;
     check(reader->putErrorHandler(&firstError));
-    if (from.bytes != nullptr) {
-      Variant source(*from.bytes);
-      reader->parse(source.get());
-    } else {
-      reader->parseURL(from.path.c_str());
-    }
+    Variant source{parsed};
+    reader->parse(source.get());
     reader->putErrorHandler(nullptr);
     if (!firstError.text.empty()) return firstError.text;
   } catch (const Error&) {
@@ -622,125 +604,52 @@ Document Document::create() {
 
 namespace {
 
-// Whether a load that did not succeed is the parser's own verdict that the document breaks the XML
-// syntax: the component answers S_FALSE for a document it read and refused, and its parse error then
-// carries a code of the parser's (0xC00CExxx; Wine's component says E_FAIL for every syntax error).
-// A failure of the system (out of memory, no access, no such file) is no verdict on the content.
-bool isSyntaxVerdict(IXMLDOMDocument2* document, HRESULT result) {
-  if (result != S_FALSE) return false;
-  ComRef<IXMLDOMParseError> error;
-  long code = 0;
-  if (FAILED(document->get_parseError(error.out())) || !error || FAILED(error->get_errorCode(&code))) return false;
-  const auto unsignedCode = static_cast<unsigned long>(code);
-  return (unsignedCode & 0xFFFFF000UL) == 0xC00CE000UL || unsignedCode == static_cast<unsigned long>(E_FAIL);
-}
-
-// The parser's verdict on a document that the input checks refused: it alone may call a document
-// not well-formed.
-bool parserFindsSyntaxError(const LoadSource& from) {
-  try {
-    ComRef<IXMLDOMDocument2> probe = createDomDocument();
-    check(probe->put_async(VARIANT_FALSE));
-    HRESULT result = S_OK;
-    VARIANT_BOOL loaded = VARIANT_FALSE;
-    from.loadInto(probe.get(), result, loaded);
-    return loaded != VARIANT_TRUE && isSyntaxVerdict(probe.get(), result);
-  } catch (const Error&) {
-    return false;
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-}
-
-// The load of a document (its bytes, or nothing when they could not be read): the input checks, the
-// component's parse, and the verdict.
-bool loadInto(std::shared_ptr<Document::Impl>& impl_, std::optional<std::vector<std::uint8_t>> bytes,
-              LoadSource from) {
+// The parse of a judged document. The component is given the checked text without its blank text: it
+// then builds the tree the framework reads (whitespace-only text between elements dropped, every
+// other text untrimmed) while it parses, with all white space kept. A bare document type declaration
+// is left out (no node of the tree, and Wine's component cannot walk past one), and the XML
+// declaration is made to declare UTF-8, which the checked text is. The judge has already given its
+// verdict on the bytes; the component can only add that it could not build the tree (its limits on
+// nesting and sizes).
+LoadResult loadInto(std::shared_ptr<Document::Impl>& impl_, xmlsource::JudgedDocument judged) {
   try {
     if (!impl_) impl_ = newImpl();
     Document::Impl& impl = *impl_;
-    impl.loadError.clear();
-    impl.rejectedContent = false;
     impl.document = createDomDocument();  // empty until the document has loaded
-    if (!bytes) {
-      const std::string why = platform::lastFileError();
-      impl.loadError = why.empty() ? "cannot read the file" : "cannot read the file: " + why;
-      return false;
-    }
-    // The original bytes (the file, or a copy of those in memory) stay for the parser's verdict and
-    // its place should the component refuse the document; the checks convert theirs.
-    std::vector<std::uint8_t> original;
-    if (from.inMemory) {
-      original = *bytes;
-      from.bytes = &original;
-    }
-    xmlsource::TextSpan doctype;
-    switch (xmlsource::checkSource(*bytes, impl.loadError, &doctype)) {
-      case xmlsource::MarkupCheck::Passed:
-        break;
-      case xmlsource::MarkupCheck::Refused:
-        impl.rejectedContent = parserFindsSyntaxError(from);
-        return false;
-      case xmlsource::MarkupCheck::Declined:
-        return false;
-    }
-    // The component reads the checked text without its blank text: it then builds the tree the
-    // framework reads (whitespace-only text between elements dropped, every other text untrimmed)
-    // while it parses, with all white space kept. A bare document type declaration is left out (no
-    // node of the tree, and Wine's component cannot walk past one), and the XML declaration is made
-    // to declare UTF-8, which the checked text is.
+    if (!judged.verdict) return judged.verdict;
     const std::string parsed = xmlsource::withoutBlankText(
-        std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()), doctype);
-    bytes.reset();
+        std::string_view(reinterpret_cast<const char*>(judged.text.data()), judged.text.size()), judged.bareDoctype);
+    judged.text = {};
 
     ComRef<IXMLDOMDocument2> loading = createDomDocument();
     check(loading->put_async(VARIANT_FALSE));
     check(loading->put_preserveWhiteSpace(VARIANT_TRUE));
-    HRESULT result = S_OK;
     VARIANT_BOOL loaded = VARIANT_FALSE;
     Variant parsedBytes{std::string_view(parsed)};
-    result = loading->load(parsedBytes.get(), &loaded);
-    if (FAILED(result) || loaded != VARIANT_TRUE) {
-      // Something the checks let through: the parser's verdict and its place are those on the
-      // document as it stands.
-      impl.loadError = describeParseError(from);
-      impl.rejectedContent = parserFindsSyntaxError(from);
-      return false;
-    }
+    const HRESULT result = loading->load(parsedBytes.get(), &loaded);
+    if (result == E_OUTOFMEMORY) return LoadResult::failure(LoadStatus::OutOfMemory, "out of memory");
+    if (FAILED(result) || loaded != VARIANT_TRUE)
+      return LoadResult::failure(LoadStatus::BeyondDomLimits, "the XML DOM cannot hold this document (" +
+                                                                  describeParseError(parsed) + ")");
     impl.document = std::move(loading);
-    return true;
+    return {};
   } catch (const Error& error) {
-    // A failure of the component or the system (out of memory among them) is no verdict on the file.
-    if (impl_) {
-      impl_->loadError = error.what();
-      impl_->rejectedContent = false;
-    }
-    return false;
+    // A failure of the component or the system is no verdict on the file.
+    if (error.code() == kOutOfMemory) return LoadResult::failure(LoadStatus::OutOfMemory, "out of memory");
+    return LoadResult::failure(LoadStatus::BeyondDomLimits, error.what());
   } catch (const std::bad_alloc&) {
-    if (impl_) {
-      impl_->loadError = "out of memory";
-      impl_->rejectedContent = false;
-    }
-    return false;
+    return LoadResult::failure(LoadStatus::OutOfMemory, "out of memory");
   }
 }
 
 }  // namespace
 
-bool Document::load(const std::string& path) {
-  return loadInto(impl_, xmlsource::readDocumentBytes(path), LoadSource{platform::win32::toWide(path), nullptr, false});
-}
+LoadResult Document::load(const std::string& path) { return loadInto(impl_, xmlsource::judgeFile(path)); }
 
-bool Document::loadBytes(std::string_view text) {
-  return loadInto(impl_, xmlsource::copyDocumentBytes(text), LoadSource{std::wstring(), nullptr, true});
-}
+LoadResult Document::loadBytes(std::string_view bytes) { return loadInto(impl_, xmlsource::judgeBytes(bytes)); }
 
-std::string Document::loadError() const { return impl_ ? impl_->loadError : std::string(); }
-
-bool Document::loadRejectedContent() const { return impl_ && impl_->rejectedContent; }
-
-void Document::save(const std::string& path, const std::string& backupPath) const {
-  savedtext::writeToFile(path, savedtext::layOut(serialisedText(documentOf(impl_))).view(), backupPath);
+bool Document::save(const std::string& path, const std::string& backupPath) const {
+  return savedtext::writeToFile(path, savedtext::layOut(serialisedText(documentOf(impl_))).view(), backupPath).unchanged;
 }
 
 std::string Document::text() const {

@@ -34,8 +34,6 @@ struct dom::Document::Impl {
   pugi::xml_document document;
   std::vector<std::uint8_t> source;  // the UTF-8 text pugixml parsed in place; nodes point into it
   pugi::xml_node staging;            // parent of created, not yet appended nodes
-  std::string loadError;
-  bool rejectedContent = false;
 
   Impl() = default;
   Impl(const Impl&) = delete;
@@ -363,46 +361,10 @@ namespace {
 constexpr unsigned kParseOptions =
     pugi::parse_cdata | pugi::parse_wconv_attribute | pugi::parse_comments | pugi::parse_pi | pugi::parse_declaration;
 
-// Whether pugixml's status is its verdict that the text breaks the XML syntax: not running out of
-// memory, not an I/O or internal failure. Its document type declaration scanner only matches
-// brackets and quotes, so its complaint about one is no verdict either (a declaration that declares
-// anything is declined before the parse in any case).
-bool isSyntaxError(pugi::xml_parse_status status) {
-  switch (status) {
-    case pugi::status_ok:
-    case pugi::status_file_not_found:
-    case pugi::status_io_error:
-    case pugi::status_out_of_memory:
-    case pugi::status_internal_error:
-    case pugi::status_bad_doctype:
-      return false;
-    default:
-      return true;
-  }
-}
-
-// The parser's own verdict on bytes that the input checks refused: it alone may call a document not
-// well-formed, and only a syntax error of its own does.
-bool parserFindsSyntaxError(const std::vector<std::uint8_t>& bytes) {
-  pugi::xml_document scratch;
-  return isSyntaxError(scratch.load_buffer(bytes.data(), bytes.size(), kParseOptions | pugi::parse_escapes).status);
-}
-
-}  // namespace
-
-namespace {
-bool loadInto(std::shared_ptr<Document::Impl>& impl, std::optional<std::vector<std::uint8_t>> bytes);
-}  // namespace
-
-bool Document::load(const std::string& path) { return loadInto(impl_, xmlsource::readDocumentBytes(path)); }
-
-bool Document::loadBytes(std::string_view text) { return loadInto(impl_, xmlsource::copyDocumentBytes(text)); }
-
-namespace {
-
-// The load of a document's bytes (nothing when they could not be read): the input checks, the
-// parser, and the verdict.
-bool loadInto(std::shared_ptr<Document::Impl>& impl_, std::optional<std::vector<std::uint8_t>> bytes) {
+// The parse of a judged document: pugixml parses the checked text in place and keeps it, since its
+// nodes point into it. The judge has already given its verdict; pugixml can only add that it could
+// not build the tree.
+LoadResult loadInto(std::shared_ptr<Document::Impl>& impl_, xmlsource::JudgedDocument judged) {
   using Impl = Document::Impl;
   try {
     if (!impl_) impl_ = std::make_shared<Impl>();
@@ -410,71 +372,42 @@ bool loadInto(std::shared_ptr<Document::Impl>& impl_, std::optional<std::vector<
     impl.dropStaging();
     impl.document.reset();
     impl.source.clear();
-    impl.loadError.clear();
-    impl.rejectedContent = false;
+    if (!judged.verdict) return judged.verdict;
 
-    if (!bytes) {
-      const std::string why = platform::lastFileError();
-      impl.loadError = why.empty() ? "cannot read the file" : "cannot read the file: " + why;
-      return false;
-    }
-    switch (xmlsource::checkSource(*bytes, impl.loadError)) {
-      case xmlsource::MarkupCheck::Passed:
-        break;
-      case xmlsource::MarkupCheck::Refused:
-        impl.rejectedContent = parserFindsSyntaxError(*bytes);
-        return false;
-      case xmlsource::MarkupCheck::Declined:
-        return false;
-    }
-    const std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
+    const std::string_view text(reinterpret_cast<const char*>(judged.text.data()), judged.text.size());
     // References and line-end normalisation cost the parser on every text; a text with no '&' or no
     // carriage return has none to resolve, and is parsed without that step.
     unsigned parseOptions = kParseOptions;
     if (text.find('&') != std::string_view::npos) parseOptions |= pugi::parse_escapes;
     if (text.find('\r') != std::string_view::npos) parseOptions |= pugi::parse_eol;
-    impl.source = std::move(*bytes);
+    impl.source = std::move(judged.text);
     const pugi::xml_parse_result result =
         impl.document.load_buffer_inplace(impl.source.data(), impl.source.size(), parseOptions, pugi::encoding_utf8);
     if (!result) {
       const std::string_view parsed(reinterpret_cast<const char*>(impl.source.data()), impl.source.size());
-      impl.loadError = xmlsource::describePosition(parsed, static_cast<std::size_t>(result.offset)) + ": " +
-                       result.description();
-      impl.rejectedContent = isSyntaxError(result.status);
+      const LoadStatus status =
+          result.status == pugi::status_out_of_memory ? LoadStatus::OutOfMemory : LoadStatus::BeyondDomLimits;
+      LoadResult refused = LoadResult::failure(
+          status, xmlsource::describePosition(parsed, static_cast<std::size_t>(result.offset)) + ": " + result.description());
       impl.document.reset();
       impl.source.clear();
-      return false;
+      return refused;
     }
-    // pugixml keeps further top-level elements; XML allows one. The quick markup test leaves them to
-    // this count, and, like every refusal of the project's own, it keeps the file rather than
-    // calling it not well-formed.
-    int rootElements = 0;
-    for (pugi::xml_node child = impl.document.first_child(); child; child = child.next_sibling())
-      rootElements += child.type() == pugi::node_element ? 1 : 0;
-    if (rootElements != 1) {
-      impl.loadError = "a second element outside the root element";
-      impl.document.reset();
-      impl.source.clear();
-      return false;
-    }
-    return true;
+    return {};
   } catch (const std::bad_alloc&) {
-    // Memory running short says nothing about the file: it is not rejected.
     if (impl_) {
       impl_->document.reset();
       impl_->source.clear();
-      impl_->loadError = "out of memory";
-      impl_->rejectedContent = false;
     }
-    return false;
+    return LoadResult::failure(LoadStatus::OutOfMemory, "out of memory");
   }
 }
 
 }  // namespace
 
-std::string Document::loadError() const { return impl_ ? impl_->loadError : std::string(); }
+LoadResult Document::load(const std::string& path) { return loadInto(impl_, xmlsource::judgeFile(path)); }
 
-bool Document::loadRejectedContent() const { return impl_ && impl_->rejectedContent; }
+LoadResult Document::loadBytes(std::string_view bytes) { return loadInto(impl_, xmlsource::judgeBytes(bytes)); }
 
 namespace {
 
@@ -550,9 +483,9 @@ savedtext::TextBuffer savedText(const dom::Document::Impl& impl) {
 
 }  // namespace
 
-void Document::save(const std::string& path, const std::string& backupPath) const {
+bool Document::save(const std::string& path, const std::string& backupPath) const {
   if (!impl_) throw Error(kInvalidPointer);
-  savedtext::writeToFile(path, savedText(*impl_).view(), backupPath);
+  return savedtext::writeToFile(path, savedText(*impl_).view(), backupPath).unchanged;
 }
 
 std::string Document::text() const {

@@ -100,9 +100,9 @@ std::size_t require(std::size_t found, const char* what) {
 Writer::Writer() : out_(lastTextSize.load(std::memory_order_relaxed) / 4 * 5) {}
 
 TextBuffer Writer::finish() {
-  std::string error;
-  if (!xmlsource::checkCharacters(out_.view(), error))
-    throw dom::Error(dom::kFailed, "the text is not valid UTF-8 XML (" + error + ")");
+  if (const xmlsource::Judgement characters = xmlsource::checkCharacters(out_.view()); !characters.wellFormed())
+    throw dom::Error(dom::kFailed, "the text is not valid UTF-8 XML (" +
+                                       xmlsource::describePosition(out_.view(), characters.at) + ": " + characters.what + ")");
   lastTextSize.store(out_.view().size(), std::memory_order_relaxed);
   return std::move(out_);
 }
@@ -199,9 +199,10 @@ TextBuffer layOut(std::string_view serialised) {
   }
 }
 
-void writeToFile(const std::string& path, std::string_view text, const std::string& backupPath) {
-  const platform::WriteResult written = platform::writeFileReplacing(path, text, backupPath);
+platform::WriteResult writeToFile(const std::string& path, std::string_view text, const std::string& backupPath) {
+  platform::WriteResult written = platform::writeFileReplacing(path, text, backupPath);
   if (!written) throw dom::Error(dom::kFailed, written.reason);
+  return written;
 }
 
 }  // namespace savedtext

@@ -19,6 +19,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/FileSystem.h"
+
 #include "xmlio/XmlSource.h"
 
 namespace savedtext {
@@ -238,6 +240,6 @@ TextBuffer layOut(std::string_view serialised);
 // Writes a saved document's text to `path` through platform::writeFileReplacing (with `backupPath`,
 // the replaced file stays there). Throws dom::Error with the reason as its detail on failure; `path`
 // is then as it was.
-void writeToFile(const std::string& path, std::string_view text, const std::string& backupPath = {});
+platform::WriteResult writeToFile(const std::string& path, std::string_view text, const std::string& backupPath = {});
 
 }  // namespace savedtext

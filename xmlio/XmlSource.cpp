@@ -134,16 +134,16 @@ std::string_view declaredEncoding(std::string_view text) {
 
 }  // namespace
 
-bool checkCharacters(std::string_view text, std::string& error) {
+// The place of a judgement on the whole document (its encoding) rather than on one spot of it.
+constexpr std::size_t kNoPlace = static_cast<std::size_t>(-1);
+
+Judgement checkCharacters(std::string_view text) {
   const auto* p = reinterpret_cast<const std::uint8_t*>(text.data());
   const std::size_t n = text.size();
-  auto fail = [&](std::size_t at, const char* what) {
-    error = describePosition(text, at) + ": " + what;
-    return false;
-  };
   for (std::size_t i = skipPlainAscii(p, 0, n); i < n; i = skipPlainAscii(p, i, n)) {
     const std::uint8_t b = p[i];
-    if (b < 0x80) return fail(i, "a control character that XML does not allow");
+    if (b == 0) return Judgement::notWellFormed(i, "a zero byte");
+    if (b < 0x80) return Judgement::notWellFormed(i, "a control character that XML does not allow");
     std::size_t length;
     std::uint32_t c;
     if (b >= 0xC2 && b <= 0xDF) {
@@ -156,34 +156,28 @@ bool checkCharacters(std::string_view text, std::string& error) {
       length = 4;
       c = b & 0x07u;
     } else {
-      return fail(i, "invalid UTF-8");
+      return Judgement::notWellFormed(i, "invalid UTF-8");
     }
-    if (n - i < length) return fail(i, "invalid UTF-8");
+    if (n - i < length) return Judgement::notWellFormed(i, "invalid UTF-8");
     for (std::size_t k = 1; k < length; ++k) {
-      if ((p[i + k] & 0xC0) != 0x80) return fail(i, "invalid UTF-8");
+      if ((p[i + k] & 0xC0) != 0x80) return Judgement::notWellFormed(i, "invalid UTF-8");
       c = (c << 6) | (p[i + k] & 0x3Fu);
     }
     const bool overlong = (length == 3 && c < 0x800) || (length == 4 && c < 0x10000);
-    if (overlong || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return fail(i, "invalid UTF-8");
-    if (!isXmlChar(c)) return fail(i, "a character that XML does not allow");
+    if (overlong || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return Judgement::notWellFormed(i, "invalid UTF-8");
+    if (!isXmlChar(c)) return Judgement::notWellFormed(i, "a character that XML does not allow");
     i += length;
   }
-  return true;
+  return {};
 }
 
-std::string describePosition(std::string_view text, std::size_t offset) {
-  offset = std::min(offset, text.size());
-  const std::string_view before = text.substr(0, offset);
-  const std::size_t line = static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n')) + 1;
-  const std::size_t lineStart = before.rfind('\n');
-  const std::size_t column = lineStart == std::string_view::npos ? offset + 1 : offset - lineStart;
-  return "line " + std::to_string(line) + ", column " + std::to_string(column);
-}
-
-bool makeUtf8(std::vector<std::uint8_t>& bytes, std::string& error, bool* unsupportedEncoding) {
-  if (unsupportedEncoding != nullptr) *unsupportedEncoding = false;
+Judgement makeUtf8(std::vector<std::uint8_t>& bytes) {
   const std::size_t n = bytes.size();
   auto at = [&](std::size_t i) -> int { return i < n ? bytes[i] : -1; };
+  // Whatever stands in the way of reading the characters (an encoding this program does not read, a
+  // byte the declared encoding does not define) leaves the content unknown, not bad.
+  std::string error;
+  auto declined = [&error](std::string what) { return Judgement::declined(kNoPlace, what.empty() ? error : what); };
   std::vector<std::uint8_t> converted;
   bool wasUtf16 = false;
   if (at(0) == 0xEF && at(1) == 0xBB && at(2) == 0xBF) {
@@ -192,14 +186,13 @@ bool makeUtf8(std::vector<std::uint8_t>& bytes, std::string& error, bool* unsupp
              (at(0) == 0xFF && at(1) == 0xFE && at(2) == 0 && at(3) == 0) ||
              (at(0) == 0 && at(1) == 0 && at(2) == 0 && at(3) == '<') ||
              (at(0) == '<' && at(1) == 0 && at(2) == 0 && at(3) == 0)) {
-    error = "UTF-32 documents are not supported";
-    return false;
+    return declined("UTF-32, an encoding this program does not read");
   } else if ((at(0) == 0xFF && at(1) == 0xFE) || (at(0) == 0xFE && at(1) == 0xFF)) {
-    if (!convertUtf16(bytes, 2, at(0) == 0xFE, converted, error)) return false;
+    if (!convertUtf16(bytes, 2, at(0) == 0xFE, converted, error)) return declined({});
     wasUtf16 = true;
   } else if ((at(0) == '<' && at(1) == 0 && at(2) == '?' && at(3) == 0) ||
              (at(0) == 0 && at(1) == '<' && at(2) == 0 && at(3) == '?')) {
-    if (!convertUtf16(bytes, 0, at(0) == 0, converted, error)) return false;
+    if (!convertUtf16(bytes, 0, at(0) == 0, converted, error)) return declined({});
     wasUtf16 = true;
   }
   if (wasUtf16) bytes.swap(converted);
@@ -207,240 +200,53 @@ bool makeUtf8(std::vector<std::uint8_t>& bytes, std::string& error, bool* unsupp
   const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   const std::string_view encoding = declaredEncoding(text);
   if (wasUtf16) {
-    if (!encoding.empty() && !equalsIgnoringCase(encoding.substr(0, 6), "UTF-16")) {
-      error = "a UTF-16 document declares the encoding \"" + std::string(encoding) + "\"";
-      return false;
-    }
-  } else if (encoding.empty() || equalsIgnoringCase(encoding, "UTF-8") || equalsIgnoringCase(encoding, "US-ASCII") ||
-             equalsIgnoringCase(encoding, "ASCII")) {
-    // Checked as UTF-8 below; ASCII is a part of it.
+    if (!encoding.empty() && !equalsIgnoringCase(encoding.substr(0, 6), "UTF-16"))
+      return declined("a UTF-16 document that declares the encoding \"" + std::string(encoding) + "\"");
+  } else if (encoding.empty() || equalsIgnoringCase(encoding, "UTF-8")) {
+    // Checked as UTF-8 below.
+  } else if (equalsIgnoringCase(encoding, "US-ASCII") || equalsIgnoringCase(encoding, "ASCII")) {
+    if (std::any_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b >= 0x80; }))
+      return declined("a byte that US-ASCII does not define");
   } else if (equalsIgnoringCase(encoding, "ISO-8859-1") || equalsIgnoringCase(encoding, "latin1") ||
              equalsIgnoringCase(encoding, "windows-1252")) {
-    if (!convertSingleByte(bytes, equalsIgnoringCase(encoding, "windows-1252"), converted, error)) return false;
+    if (!convertSingleByte(bytes, equalsIgnoringCase(encoding, "windows-1252"), converted, error)) return declined({});
     bytes.swap(converted);
   } else {
-    error = "unsupported encoding \"" + std::string(encoding) + "\"";
-    if (unsupportedEncoding != nullptr) *unsupportedEncoding = true;
-    return false;
+    return declined("the encoding \"" + std::string(encoding) + "\", which this program does not read");
   }
-  return checkCharacters(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), error);
+  return checkCharacters(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 namespace {
 
-// Whether the text at `at` ('&') is a reference to a predefined entity or to an XML character;
-// `length` receives its length.
-bool isWellFormedReference(std::string_view text, std::size_t at, std::size_t& length) {
-  // A character reference may have any number of leading zeros, so the ';' is looked for past the
-  // reference's own characters rather than within a fixed distance.
-  std::size_t semicolon = at + 1;
-  while (semicolon < text.size() && (std::isalnum(static_cast<unsigned char>(text[semicolon])) || text[semicolon] == '#'))
-    ++semicolon;
-  if (semicolon >= text.size() || text[semicolon] != ';') return false;
-  const std::string_view name = text.substr(at + 1, semicolon - at - 1);
-  length = semicolon - at + 1;
-  if (name == "lt" || name == "gt" || name == "amp" || name == "apos" || name == "quot") return true;
-  if (name.size() < 2 || name[0] != '#') return false;
-  const bool hex = name[1] == 'x';
-  const std::string_view digits = name.substr(hex ? 2 : 1);
-  if (digits.empty()) return false;
-  std::uint32_t c = 0;
-  for (const char d : digits) {
-    std::uint32_t v;
-    if (d >= '0' && d <= '9') {
-      v = static_cast<std::uint32_t>(d - '0');
-    } else if (hex && lower(d) >= 'a' && lower(d) <= 'f') {
-      v = static_cast<std::uint32_t>(lower(d) - 'a' + 10);
-    } else {
-      return false;
+// Reads the file in pieces, so that a file beyond the bound is refused after reading no more than
+// the bound: nothing tells its size before it is read whole.
+JudgedDocument readBounded(const std::string& path, std::vector<std::uint8_t>& bytes) {
+  JudgedDocument refused;
+  std::unique_ptr<platform::File> file = platform::openFileForReading(path);
+  if (!file) {
+    const std::string why = platform::lastFileError();
+    refused.verdict = dom::LoadResult::failure(dom::LoadStatus::Unreadable,
+                                               why.empty() ? "cannot read the file" : "cannot read the file: " + why);
+    return refused;
+  }
+  constexpr std::size_t kPiece = std::size_t{1} << 20;
+  while (true) {
+    const std::size_t filled = bytes.size();
+    bytes.resize(filled + kPiece);
+    const std::optional<std::size_t> read = file->read(bytes.data() + filled, kPiece);
+    bytes.resize(filled + read.value_or(0));
+    if (!read) {
+      const std::string why = platform::lastFileError();
+      refused.verdict = dom::LoadResult::failure(dom::LoadStatus::Unreadable,
+                                                 why.empty() ? "cannot read the file" : "cannot read the file: " + why);
+      return refused;
     }
-    c = c * (hex ? 16 : 10) + v;
-    if (c > 0x10FFFF) return false;
-  }
-  return isXmlChar(c);
-}
-
-// The length of a document type declaration at `at` that only names the root ("<!DOCTYPE name>"),
-// or 0 for any other: one with an internal subset or an external identifier declares something.
-std::size_t bareDoctypeLength(std::string_view text, std::size_t at) {
-  std::size_t i = at + 9;  // past "<!DOCTYPE"
-  if (i >= text.size() || !isXmlSpace(text[i])) return 0;
-  while (i < text.size() && isXmlSpace(text[i])) ++i;
-  const std::size_t nameStart = i;
-  while (i < text.size() && !isXmlSpace(text[i]) && text[i] != '>' && text[i] != '[') ++i;
-  if (!isValidName(text.substr(nameStart, i - nameStart))) return 0;
-  while (i < text.size() && isXmlSpace(text[i])) ++i;
-  return i < text.size() && text[i] == '>' ? i + 1 - at : 0;
-}
-
-}  // namespace
-
-MarkupCheck checkMarkup(std::string_view text, std::string& error, TextSpan* bareDoctype) {
-  auto fail = [&](std::size_t at, const char* what) {
-    error = describePosition(text, at) + ": " + what;
-    return MarkupCheck::Refused;
-  };
-  bool doctypeSeen = false;
-  // Structures left unterminated are pugixml's to report: the scan just stops there.
-  const std::size_t n = text.size();
-  const char* const p = text.data();
-  std::size_t depth = 0;
-  std::size_t rootElements = 0;
-  std::size_t i = 0;
-  // The markup is told apart by the character after '<', so that the common tags cost no search.
-  while (i < n) {
-    const char c = p[i];
-    if (c == '<') {
-      const char next = i + 1 < n ? p[i + 1] : '\0';
-      if (next == '/') {
-        if (depth > 0) --depth;
-        std::size_t j = i + 2;
-        while (j < n && p[j] != '>') ++j;
-        i = j + 1;
-      } else if (next == '!') {
-        if (startsWith(text, i, "<!--")) {
-          const std::size_t end = text.find("-->", i + 4);
-          if (end == std::string_view::npos) return MarkupCheck::Passed;
-          i = end + 3;
-        } else if (startsWith(text, i, "<![CDATA[")) {
-          if (depth == 0) return fail(i, "text outside the root element");
-          const std::size_t end = text.find("]]>", i + 9);
-          if (end == std::string_view::npos) return MarkupCheck::Passed;
-          i = end + 3;
-        } else if (startsWith(text, i, "<!DOCTYPE")) {
-          // One that only names the root is read past (the parser skips it); one that declares
-          // anything is declined: no entity is ever expanded and nothing external fetched.
-          const std::size_t bare = bareDoctypeLength(text, i);
-          if (bare == 0) {
-            error = describePosition(text, i) + ": a document type declaration that declares something, which is not accepted";
-            return MarkupCheck::Declined;
-          }
-          if (depth > 0 || rootElements > 0 || doctypeSeen) return fail(i, "a document type declaration out of place");
-          doctypeSeen = true;
-          if (bareDoctype != nullptr) *bareDoctype = TextSpan{i, bare};
-          i += bare;
-        } else {
-          i += 2;  // pugixml refuses what else may follow "<!"
-        }
-      } else if (next == '?') {
-        std::size_t targetEnd = i + 2;
-        while (targetEnd < n && !isXmlSpace(p[targetEnd]) && p[targetEnd] != '?') ++targetEnd;
-        if (i != 0 && equalsIgnoringCase(text.substr(i + 2, targetEnd - i - 2), "xml"))
-          return fail(i, "an XML declaration after the start of the document");
-        const std::size_t end = text.find("?>", i + 2);
-        if (end == std::string_view::npos) return MarkupCheck::Passed;
-        i = end + 2;
-      } else {
-        if (depth == 0 && ++rootElements > 1) return fail(i, "a second element outside the root element");
-        std::size_t j = i + 1;
-        for (; j < n && p[j] != '>'; ++j) {
-          const char q = p[j];
-          if (q != '"' && q != '\'') continue;
-          const std::size_t close = text.find(q, j + 1);
-          if (close == std::string_view::npos) return MarkupCheck::Passed;
-          for (std::size_t k = j + 1; k < close; ++k) {
-            std::size_t length = 0;
-            if (p[k] == '<') return fail(k, "'<' in an attribute value");
-            if (p[k] == '&' && !isWellFormedReference(text, k, length)) return fail(k, "an '&' that is not a reference");
-          }
-          j = close;
-        }
-        if (j >= n) return MarkupCheck::Passed;
-        if (p[j - 1] != '/') ++depth;
-        i = j + 1;
-      }
-    } else if (c == '&') {
-      std::size_t length = 0;
-      if (depth == 0) return fail(i, "text outside the root element");
-      if (!isWellFormedReference(text, i, length)) return fail(i, "an '&' that is not a reference");
-      i += length;
-    } else if (depth > 0) {
-      // Element content: only '<' and '&' matter.
-      ++i;
-      while (i < n && p[i] != '<' && p[i] != '&') ++i;
-    } else {
-      if (!isXmlSpace(c)) return fail(i, "text outside the root element");
-      ++i;
+    if (*read == 0) return refused;
+    if (bytes.size() > kMaxDocumentBytes) {
+      refused.verdict = dom::LoadResult::failure(dom::LoadStatus::Declined, tooLargeReason());
+      return refused;
     }
-  }
-  return MarkupCheck::Passed;
-}
-
-bool surelyPassesMarkupCheck(std::string_view text) {
-  const std::size_t n = text.size();
-  const char* const p = text.data();
-  // Every '&' is a well-formed reference (one inside a comment may be anything: checkMarkup decides).
-  for (std::size_t at = text.find('&'); at != std::string_view::npos; at = text.find('&', at + 1)) {
-    std::size_t length = 0;
-    if (!isWellFormedReference(text, at, length)) return false;
-  }
-  // No quoted text after an '=' (every attribute value, and perhaps some text) holds a '<'.
-  for (std::size_t at = text.find('='); at != std::string_view::npos; at = text.find('=', at + 1)) {
-    std::size_t open = at + 1;
-    while (open < n && isXmlSpace(p[open])) ++open;
-    if (open >= n || (p[open] != '"' && p[open] != '\'')) continue;
-    const std::size_t close = text.find(p[open], open + 1);
-    if (close == std::string_view::npos || text.substr(open + 1, close - open - 1).find('<') != std::string_view::npos)
-      return false;
-  }
-  // Before the root: white space, comments and processing instructions, the declaration first.
-  std::size_t i = 0;
-  for (;;) {
-    while (i < n && isXmlSpace(p[i])) ++i;
-    if (i + 1 >= n || p[i] != '<') return false;
-    if (p[i + 1] == '?') {
-      if (i != 0 && equalsIgnoringCase(text.substr(i + 2, 3), "xml")) return false;
-      const std::size_t end = text.find("?>", i + 2);
-      if (end == std::string_view::npos) return false;
-      i = end + 2;
-    } else if (startsWith(text, i, "<!--")) {
-      const std::size_t end = text.find("-->", i + 4);
-      if (end == std::string_view::npos) return false;
-      i = end + 3;
-    } else if (p[i + 1] == '!') {
-      return false;
-    } else {
-      break;
-    }
-  }
-  // After the root, read backwards: white space, comments and processing instructions; then the
-  // end of an element.
-  std::size_t end = n;
-  for (;;) {
-    while (end > i && isXmlSpace(p[end - 1])) --end;
-    if (end <= i || p[end - 1] != '>') return false;
-    const std::string_view before = text.substr(0, end);
-    if (before.ends_with("-->")) {
-      end = before.rfind("<!--", end - 3);
-    } else if (before.ends_with("?>")) {
-      end = before.rfind("<?", end - 2);
-      if (end != std::string_view::npos && equalsIgnoringCase(text.substr(end + 2, 3), "xml")) return false;
-    } else {
-      const std::size_t tagStart = before.rfind('<');
-      if (tagStart == std::string_view::npos || tagStart + 1 >= end) return false;
-      const char next = p[tagStart + 1];
-      return next == '/' || (p[end - 2] == '/' && next != '!' && next != '?');
-    }
-    if (end == std::string_view::npos || end < i) return false;
-  }
-}
-
-bool isValidName(std::string_view name) {
-  if (name.empty()) return false;
-  auto isStart = [](unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' || c >= 0x80; };
-  if (!isStart(static_cast<unsigned char>(name[0]))) return false;
-  for (const char ch : name.substr(1)) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (!isStart(c) && !(c >= '0' && c <= '9') && c != '-' && c != '.') return false;
-  }
-  return true;
-}
-
-std::optional<std::vector<std::uint8_t>> readDocumentBytes(const std::string& path) {
-  try {
-    return platform::readWholeFile(path);
-  } catch (const std::bad_alloc&) {
-    return std::nullopt;
   }
 }
 
@@ -452,12 +258,76 @@ std::optional<std::vector<std::uint8_t>> copyDocumentBytes(std::string_view byte
   }
 }
 
-MarkupCheck checkSource(std::vector<std::uint8_t>& bytes, std::string& error, TextSpan* bareDoctype) {
-  bool unsupportedEncoding = false;
-  if (!makeUtf8(bytes, error, &unsupportedEncoding)) return unsupportedEncoding ? MarkupCheck::Declined : MarkupCheck::Refused;
+// The verdict on bytes that could be had: the characters, then the markup.
+JudgedDocument judge(std::vector<std::uint8_t> bytes) {
+  JudgedDocument judged;
+  Judgement judgement = makeUtf8(bytes);
   const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  if (surelyPassesMarkupCheck(text)) return MarkupCheck::Passed;
-  return checkMarkup(text, error, bareDoctype);
+  if (judgement.wellFormed()) judgement = judgeWellFormedness(text);
+  switch (judgement.kind) {
+    case Judgement::Kind::WellFormed:
+      judged.text = std::move(bytes);
+      judged.bareDoctype = judgement.bareDoctype;
+      return judged;
+    case Judgement::Kind::NotWellFormed: {
+      const TextPosition place = positionOf(text, judgement.at);
+      judged.verdict = dom::LoadResult{dom::LoadStatus::NotWellFormed,
+                                       describePosition(text, judgement.at) + ": " + judgement.what, place.line,
+                                       place.column};
+      return judged;
+    }
+    case Judgement::Kind::Declined:
+      judged.verdict = dom::LoadResult::failure(
+          dom::LoadStatus::Declined,
+          judgement.at == kNoPlace ? judgement.what : describePosition(text, judgement.at) + ": " + judgement.what);
+      return judged;
+  }
+  return judged;
+}
+
+JudgedDocument judgeOrReport(std::optional<std::vector<std::uint8_t>> bytes) {
+  try {
+    if (!bytes) {
+      const std::string why = platform::lastFileError();
+      JudgedDocument unread;
+      unread.verdict = dom::LoadResult::failure(dom::LoadStatus::Unreadable,
+                                                why.empty() ? "cannot read the file" : "cannot read the file: " + why);
+      return unread;
+    }
+    return judge(std::move(*bytes));
+  } catch (const std::bad_alloc&) {
+    JudgedDocument unread;
+    unread.verdict = dom::LoadResult::failure(dom::LoadStatus::OutOfMemory, "out of memory");
+    return unread;
+  }
+}
+
+}  // namespace
+
+std::string tooLargeReason() {
+  return "larger than " + std::to_string(kMaxDocumentBytes >> 20) + " MiB, far more than any description holds";
+}
+
+JudgedDocument judgeFile(const std::string& path) {
+  try {
+    std::vector<std::uint8_t> bytes;
+    JudgedDocument read = readBounded(path, bytes);
+    if (!read.verdict) return read;
+    return judge(std::move(bytes));
+  } catch (const std::bad_alloc&) {
+    JudgedDocument unread;
+    unread.verdict = dom::LoadResult::failure(dom::LoadStatus::OutOfMemory, "out of memory");
+    return unread;
+  }
+}
+
+JudgedDocument judgeBytes(std::string_view bytes) {
+  if (bytes.size() > kMaxDocumentBytes) {
+    JudgedDocument refused;
+    refused.verdict = dom::LoadResult::failure(dom::LoadStatus::Declined, tooLargeReason());
+    return refused;
+  }
+  return judgeOrReport(copyDocumentBytes(bytes));
 }
 
 namespace {

@@ -1,7 +1,6 @@
 #pragma once
-// The checks a document's bytes pass before either backend parses them: the encoding is made UTF-8,
-// the characters are checked, and the well-formedness rules that pugixml itself tolerates are
-// enforced, so that both backends accept and refuse the same documents.
+// A document's bytes on their way to a backend: read once, made UTF-8, and judged by the one
+// well-formedness judge, so that both backends parse the same text and give the same verdict.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -9,15 +8,38 @@
 #include <string_view>
 #include <vector>
 
+#include "xmlio/LoadResult.h"
+#include "xmlio/WellFormed.h"
+
 namespace xmlsource {
+
+// The largest document a load reads: far above any description (the largest shipped one is under
+// 2 MB), so that a file of gigabytes is refused before it is read whole.
+inline constexpr std::size_t kMaxDocumentBytes = std::size_t{64} << 20;
+// "larger than 64 MiB, ...": why such a document is declined.
+std::string tooLargeReason();
+
+// A document read and judged for a load: the verdict (Loaded when well-formed, the backend then
+// parses `text`; else why not, and the backend parses nothing) and the text as UTF-8.
+struct JudgedDocument {
+  dom::LoadResult verdict;
+  std::vector<std::uint8_t> text;
+  TextSpan bareDoctype;  // where a document type declaration that only names the root stands
+};
+// The file at `path` (Unreadable when it cannot be read, OutOfMemory when memory runs short).
+JudgedDocument judgeFile(const std::string& path);
+// A document's bytes in memory (a file's content).
+JudgedDocument judgeBytes(std::string_view bytes);
 
 // Turns a file's bytes into UTF-8 text in place: a UTF-8 byte-order mark is removed; UTF-16 (with a
 // byte-order mark, or recognised by its "<?" start) is converted; a declared ISO-8859-1,
-// windows-1252 or US-ASCII encoding is converted or checked; any other declared encoding is refused.
-// Then every character is checked to be well-formed UTF-8 and an XML character.
-// False, with `error` set, when the document cannot be read; `unsupportedEncoding`, when given, then
-// tells whether only its declared encoding stood in the way (its content is then unknown, not bad).
-bool makeUtf8(std::vector<std::uint8_t>& bytes, std::string& error, bool* unsupportedEncoding = nullptr);
+// windows-1252 or US-ASCII encoding is converted or checked. Then every character is checked to be
+// well-formed UTF-8 and an XML character (NotWellFormed at the first that is not). Declined: an
+// encoding this program does not read (UTF-32, any other declared one), or a byte that the declared
+// encoding does not define; the content is then unknown, not bad.
+Judgement makeUtf8(std::vector<std::uint8_t>& bytes);
+// Whether the text is well-formed UTF-8 made of XML characters (the last step of makeUtf8).
+Judgement checkCharacters(std::string_view text);
 
 // Appends a code point (at most 0x10FFFF) in UTF-8 to a string or a byte vector.
 template <class Bytes>
@@ -40,40 +62,6 @@ void appendUtf8(Bytes& out, std::uint32_t c) {
   }
 }
 
-// Whether the text is well-formed UTF-8 made of XML characters (the last step of makeUtf8).
-bool checkCharacters(std::string_view text, std::string& error);
-
-enum class MarkupCheck {
-  Passed,
-  Refused,   // a well-formedness rule is broken (or so the check finds: the parser has the last word)
-  Declined,  // a document type declaration that declares something: the project does not read it
-};
-
-// What pugixml accepts but XML forbids: an XML declaration after the start, text or a second element
-// outside the root element, '<' in an attribute value, an '&' that is not a well-formed reference to
-// a predefined entity or a character, a document type declaration out of place. A document type
-// declaration that only names the root (<!DOCTYPE DeviceSeries>) passes; one with an internal subset
-// or an external identifier is declined, so that no entity is ever expanded and nothing external is
-// ever fetched. `error` says what was found first; `bareDoctype`, when given, receives the place of a
-// passed document type declaration (its length 0 when there is none).
-struct TextSpan {
-  std::size_t at = 0;
-  std::size_t length = 0;
-};
-MarkupCheck checkMarkup(std::string_view text, std::string& error, TextSpan* bareDoctype = nullptr);
-
-// A document's bytes for a load: the file's content, or a copy of bytes in memory; nothing when they
-// cannot be had (the file cannot be read, memory runs short): platform::lastFileError() says why.
-std::optional<std::vector<std::uint8_t>> readDocumentBytes(const std::string& path);
-std::optional<std::vector<std::uint8_t>> copyDocumentBytes(std::string_view bytes);
-
-// Every input check a document passes before a backend parses it: makeUtf8 (the bytes become UTF-8
-// text in place), then the markup check. Refused: a rule is broken, and only the parser's own verdict
-// may call the document not well-formed; Declined: an encoding this DOM cannot read or a document
-// type declaration that declares something, so its content is unknown, not bad.
-MarkupCheck checkSource(std::vector<std::uint8_t>& bytes, std::string& error, TextSpan* bareDoctype = nullptr);
-
-
 // A checked text as the MSXML component is given it, so that it builds the tree the framework
 // reads without a pass of its own: every text between two pieces of markup that is only white space
 // left out (as pugixml drops it while parsing, judged on the raw characters), a bare document type
@@ -86,17 +74,5 @@ std::string withoutBlankText(std::string_view checkedText, TextSpan bareDoctype 
 std::string declarationDeclaringUtf8(std::string_view data);
 // Whether a declaration's data names an encoding, and another than UTF-8.
 bool declaresAnEncodingOtherThanUtf8(std::string_view data);
-
-// A quick test for the common document: true when it surely passes checkMarkup, judged from its
-// '&' and '=' characters and the text before and after the root element; false when checkMarkup
-// must decide. The root element count is for the parser to check afterwards.
-bool surelyPassesMarkupCheck(std::string_view text);
-
-// "line L, column C" of a byte offset in the text (columns count bytes, from 1).
-std::string describePosition(std::string_view text, std::size_t offset);
-
-// An element, attribute or processing-instruction name as XML defines one, with every non-ASCII
-// byte taken as a name character; both backends refuse to create a node with any other name.
-bool isValidName(std::string_view name);
 
 }  // namespace xmlsource

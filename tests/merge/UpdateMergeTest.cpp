@@ -103,27 +103,62 @@ TEST_F(UpdateMerge, KeepsTheUsersMediaAndVisibilityAndTakesTheNewVersion) {
   EXPECT_EQ(outcome.report.appended, std::vector<std::string>{kUserMedium});
 }
 
-TEST_F(UpdateMerge, AnInstalledFileThatIsNotXmlIsReplacedByTheNewDescriptionAndKeptAsBackup) {
-  const std::string noise(2000, '\x01');
-  testfiles::writeFile(target, noise);
+// A file that is not well-formed is replaced without a merge, announced, and its original kept under
+// a name that no later run replaces: a retry never pushes it out.
+TEST_F(UpdateMerge, AnInstalledFileThatIsNotWellFormedIsReplacedAndItsOriginalKeptForGood) {
+  const std::string cutShort = installedBytes.substr(0, installedBytes.size() / 2);
+  testfiles::writeFile(target, cutShort);
 
-  const MergeOutcome outcome = mergeInstalledDescription(target, kNewDescription);
+  MergeOutcome outcome = mergeInstalledDescription(target, kNewDescription);
 
-  EXPECT_TRUE(outcome.succeeded);
+  EXPECT_TRUE(outcome.succeeded) << outcome.failure;
   EXPECT_EQ(outcome.kind, MergeOutcome::Kind::Replaced);
+  EXPECT_NE(outcome.notice.find("not well-formed"), std::string::npos) << outcome.notice;
+  EXPECT_NE(outcome.notice.find("line "), std::string::npos) << outcome.notice;
+  EXPECT_NE(outcome.notice.find(target + ".unmerged"), std::string::npos) << outcome.notice;
   EXPECT_EQ(testfiles::readFile(target), testfiles::readFile(kNewDescriptionFile));
-  EXPECT_EQ(testfiles::readFile(target + ".bak"), noise);
+  EXPECT_EQ(testfiles::readFile(target + ".unmerged"), cutShort);
   expectNoScratchFiles();
+
+  // The retry a deployment tool makes, twice: the original stays where it was.
+  ASSERT_TRUE(mergeInstalledDescription(target, kNewDescription).succeeded);
+  ASSERT_TRUE(mergeInstalledDescription(target, kNewDescription).succeeded);
+  EXPECT_EQ(testfiles::readFile(target + ".unmerged"), cutShort);
+
+  // A second broken original goes beside the first.
+  const std::string zeros(3000, '\0');
+  testfiles::writeFile(target, zeros);
+  outcome = mergeInstalledDescription(target, kNewDescription);
+  EXPECT_EQ(outcome.kind, MergeOutcome::Kind::Replaced);
+  EXPECT_EQ(testfiles::readFile(target + ".unmerged"), cutShort);
+  EXPECT_EQ(testfiles::readFile(target + ".unmerged.2"), zeros);
 }
 
-// One generation back: each merge leaves the file it replaced as P.bak, replacing an older one.
+// One generation back: each merge that changes P leaves the file it replaced as P.bak, replacing an
+// older one; a merge that gives P's own bytes changes nothing, so a retry keeps the backup of the
+// update before it.
 TEST_F(UpdateMerge, TheReplacedDescriptionStaysAsBackupOneGenerationBack) {
   ASSERT_TRUE(mergeInstalledDescription(target, kNewDescription).succeeded);
   EXPECT_EQ(testfiles::readFile(target + ".bak"), installedBytes);
   const std::string firstMerge = testfiles::readFile(target);
+  const auto firstWritten = std::filesystem::last_write_time(target);
 
+  const MergeOutcome retry = mergeInstalledDescription(target, kNewDescription);
+  ASSERT_TRUE(retry.succeeded);
+  EXPECT_TRUE(retry.unchanged);
+  EXPECT_EQ(testfiles::readFile(target), firstMerge);
+  EXPECT_EQ(std::filesystem::last_write_time(target), firstWritten) << "an unchanged file is not written again";
+  EXPECT_EQ(testfiles::readFile(target + ".bak"), installedBytes) << "a retry keeps the backup of the update";
+
+  // The user edits a shipped medium after the update; the merge takes the new description's fields
+  // for it, so the next update changes P again and rotates the backup.
+  DeviceSeries edited = load(target);
+  edited.aMediaInfoList[0].flCutOffset += 1.0f;
+  DeviceSeriesIO2 io(target);
+  ASSERT_TRUE(io.SaveDocument(edited)) << io.lastError();
+  const std::string userEdit = testfiles::readFile(target);
   ASSERT_TRUE(mergeInstalledDescription(target, kNewDescription).succeeded);
-  EXPECT_EQ(testfiles::readFile(target + ".bak"), firstMerge);
+  EXPECT_EQ(testfiles::readFile(target + ".bak"), userEdit);
   EXPECT_FALSE(testfiles::exists(target + ".bak.out"));
 }
 

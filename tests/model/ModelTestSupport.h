@@ -34,7 +34,7 @@ inline Xml parse(std::string_view text) {
                      "_" + std::to_string(counter++) + ".xml");
   writeFile(path.string(), text);
   Xml xml{dom::Document::create(), {}};
-  const bool loaded = xml.document.load(path.string());
+  const bool loaded = static_cast<bool>(xml.document.load(path.string()));
   std::filesystem::remove(path);
   EXPECT_TRUE(loaded) << text;
   for (dom::Node child = xml.document.node().firstChild(); child; child = child.nextSibling()) {

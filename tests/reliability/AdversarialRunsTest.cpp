@@ -71,6 +71,9 @@ TEST_F(UpdatedHostOfTheRealInstaller, MemoryRunningShortNeverCostsTheUsersMedia)
 // Links at every scratch path, at the backup and at every plain target, each to a file outside the
 // host: each is replaced or removed, never written through.
 TEST_F(UpdatedHost, LinksAtEveryPathTheRunWritesAreNeverWrittenThrough) {
+  // The host saved every description again since the update (a comment of its own at the end), so
+  // that the run has a merge to write and a backup to make for each.
+  for (const std::string& name : kDescriptions) resaveAsTheHost(device / name);
   std::vector<fs::path> victims;
   auto plant = [&](const fs::path& at) {
     const fs::path victim = folder / ("victim-" + std::to_string(victims.size()));
@@ -266,6 +269,12 @@ TEST_F(UpdatedHost, AFolderLinkedOutsideTheHostTakesNothing) {
     const fs::path outside = outsideFolder / "moved";
     fs::rename(inHost, outside);
     fs::create_directory_symlink(outside, inHost);
+    // A file there that the run has to write again (one that already holds its bytes is left alone).
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(outside))
+      if (entry.is_regular_file() && !entry.path().string().ends_with(".dsr")) {
+        writeFile(entry.path(), readFile(entry.path()) + "edited");
+        break;
+      }
     const Snapshot outsideBefore = snapshot(outsideFolder.path());
 
     const RunResult dry = runInstaller(kSmallSetupExe, prefix, {}, {"--dry-run"});
@@ -283,10 +292,12 @@ TEST_F(UpdatedHost, AFolderLinkedOutsideTheHostTakesNothing) {
 }
 
 // A description owned by the user who runs the host, readable by nobody else, stays so through the
-// updates of a run as root, and so does its backup.
+// update of a run as root that replaces it, and so does its backup; the next run leaves both alone.
 TEST_F(UpdatedHost, AnUpdateAsRootKeepsADescriptionsOwnerAndMode) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to give the descriptions to another user";
   for (const std::string& name : kDescriptions) {
+    // A comment after the root: the file loads as it is, and its merge is written in its place.
+    writeFile(device / name, readFile(device / name) + "<!-- edited by the user -->\n");
     ASSERT_EQ(::chown((device / name).c_str(), 1000, 1000), 0);
     ASSERT_EQ(::chmod((device / name).c_str(), 0600), 0);
   }

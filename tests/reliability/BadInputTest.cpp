@@ -109,7 +109,7 @@ std::string nested(std::size_t count, const std::string& text = "x") {
 // A trailing comment that brings a short document to the size that makes the run merge it.
 std::string padded(const std::string& text, std::size_t size = 2048) {
   if (text.size() >= size) return text;
-  return text + "\n<!--" + std::string(size - text.size(), '-').replace(0, 1, " ") + " -->\n";
+  return text + "\n<!--" + std::string(size - text.size(), 'x').replace(0, 1, " ") + " -->\n";
 }
 
 // ---- The inputs every case starts from ---------------------------------------------------------------
@@ -165,10 +165,11 @@ Inputs& inputs() {
 
 enum class Outcome {
   Merged,        // read: merged with the new description, the user's medium kept (exit 0)
-  Replaced,      // not a document that holds anything: the new description written in its place (exit 0)
+  Replaced,      // not well-formed XML: the new description written in its place, the original kept as
+                 // P.unmerged and announced (exit 0)
   Kept,          // left as it is, nothing installed (exit 1): XML that is no readable description, or a
-                 // file that the parser itself does not find not well-formed (only the project's own
-                 // checks refuse it, or it declares entities): it may hold the user's media
+                 // file the project does not read (an encoding it does not read, a declaration of
+                 // entities, a size beyond any description's): it may hold the user's media
   HostFound,     // registry: the run happens and writes everything (exit 0)
   HostNotFound,  // registry: nothing is written (exit 3)
   RunFails,      // registry: the host is found but its folder cannot be used; nothing written outside it (exit 1)
@@ -218,20 +219,20 @@ const std::vector<Case>& catalogue() {
        Outcome::Replaced},
       // Characters.
       {"InvalidUtf8Byte", Place::Description,
-       [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "\xFF"); }, Outcome::Kept},
+       [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "\xFF"); }, Outcome::Replaced},
       {"OverlongUtf8", Place::Description,
-       [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "\xC0\xAF"); }, Outcome::Kept},
+       [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "\xC0\xAF"); }, Outcome::Replaced},
       {"Utf8Surrogate", Place::Description,
-       [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "\xED\xA0\x80"); }, Outcome::Kept},
+       [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "\xED\xA0\x80"); }, Outcome::Replaced},
       {"Utf8TruncatedSequence", Place::Description,
-       [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "\xE3\x83"); }, Outcome::Kept},
+       [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "\xE3\x83"); }, Outcome::Replaced},
       {"NulByteInText", Place::Description,
        [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, std::string("a\0b", 3)); },
        Outcome::Replaced},
       {"ControlCharacterInText", Place::Description,
-       [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "a\x01" "b"); }, Outcome::Kept},
+       [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "a\x01" "b"); }, Outcome::Replaced},
       {"NulCharacterReference", Place::Description,
-       [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "a&#0;b"); }, Outcome::Kept},
+       [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "a&#0;b"); }, Outcome::Replaced},
       {"CharacterReferencesReadAsText", Place::Description,
        [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "&#x30E6;&#12540;&amp;&lt;"); },
        Outcome::Merged, 6, "ユー&<"},
@@ -260,12 +261,12 @@ const std::vector<Case>& catalogue() {
          std::string bytes = toUtf16(doc(in), false, true);
          return bytes.replace(bytes.size() / 2 & ~std::size_t{1}, 2, "\x00\xD8", 2);
        },
-       Outcome::Replaced},
+       Outcome::Kept},
       {"Utf16DeclaringUtf8", Place::Description, [](const Inputs& in) { return toUtf16(doc(in), false, true); },
        Outcome::Kept},
       {"Utf32", Place::Description,
        [](const Inputs& in) { return std::string("\xFF\xFE\0\0", 4) + toUtf16(doc(in), false, false); },
-       Outcome::Replaced},
+       Outcome::Kept},
       {"Windows1252", Place::Description,
        [](const Inputs& in) {
          std::string text = withDeclaration(asciiOnly(doc(in)), "<?xml version='1.0' encoding='windows-1252'?>");
@@ -340,7 +341,7 @@ const std::vector<Case>& catalogue() {
        [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "&#x0000000030E6;&#000000012540;"); },
        Outcome::Merged, 6, "ユー"},
       {"UndeclaredEntity", Place::Description,
-       [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "&nbsp;"); }, Outcome::Kept},
+       [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "&nbsp;"); }, Outcome::Replaced},
       {"DeepNestingAsRoot", Place::Description,
        [](const Inputs&) { return "<?xml version='1.0'?>" + nested(100000); }, Outcome::Kept},
       {"DeepNestingInAnUnknownElement", Place::Description,
@@ -355,9 +356,9 @@ const std::vector<Case>& catalogue() {
        [](const Inputs&) { return "<?xml version='1.0'?>" + std::string(300000, '<').replace(0, 0, "<a>"); },
        Outcome::Replaced},
       {"TextAfterTheRoot", Place::Description, [](const Inputs& in) { return doc(in) + "trailing text"; },
-       Outcome::Kept},
+       Outcome::Replaced},
       {"SecondRootElement", Place::Description, [](const Inputs& in) { return doc(in) + "<DeviceSeries/>"; },
-       Outcome::Kept},
+       Outcome::Replaced},
       {"UnclosedCData", Place::Description,
        [](const Inputs& in) { return replaced(doc(in), kUserMediumJapanese, "<![CDATA[x"); }, Outcome::Replaced},
       {"CommentAndInstructionBeforeTheRoot", Place::Description,
@@ -406,6 +407,7 @@ const std::vector<Case>& catalogue() {
       {"Base64TableCutShort", Place::Description,
        [](const Inputs& in) { return replaced(doc(in), "<usOutputTable>", "<usOutputTable>A", true); },
        Outcome::Kept},
+      // Far beyond any description: refused by its size before it is read whole, and kept.
       {"HundredMegabytes", Place::Description,
        [](const Inputs& in) {
          std::string text = doc(in);
@@ -414,7 +416,7 @@ const std::vector<Case>& catalogue() {
          comment += "-->";
          return replaced(text, "</DeviceSeries>", comment + "</DeviceSeries>");
        },
-       Outcome::Merged},
+       Outcome::Kept},
       // Registry files.
       {"RegistryEmpty", Place::BothRegs, [](const Inputs&) { return std::string(); }, Outcome::HostNotFound},
       {"RegistryWithoutHeader", Place::SystemReg,
@@ -580,10 +582,18 @@ TEST_P(BadInput, HasItsDefinedOutcome) {
       EXPECT_LT(now.size(), 10u << 20) << "the merged description kept what it could not read";
       break;
     }
-    case Outcome::Replaced:
+    case Outcome::Replaced: {
       EXPECT_EQ(run.exitCode, 0) << run.errors;
       EXPECT_TRUE(now == in.newDescription) << "not replaced by the new description\n" << run.errors;
+      // A file long enough to be merged is kept aside for good, and the replacement announced.
+      if (content.size() >= 1024) {
+        const fs::path unmerged = target.string() + ".unmerged";
+        EXPECT_TRUE(fs::exists(unmerged) && readFile(unmerged) == content) << "the original is lost\n" << run.errors;
+        EXPECT_NE(run.errors.find("not merged: the installed file is not well-formed XML (line "), std::string::npos)
+            << run.errors;
+      }
       break;
+    }
     case Outcome::Kept:
       EXPECT_EQ(run.exitCode, 1) << run.errors;
       EXPECT_TRUE(now == content) << "the unreadable description was changed\n" << run.errors;

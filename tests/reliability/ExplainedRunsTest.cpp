@@ -59,7 +59,12 @@ TEST_F(ExplainedRun, EveryKeptDescriptionIsExplainedWithoutVerbose) {
     std::string reason;
     bool extracted;  // the step printed a numbered line (P.tmp) before it was kept
   } cases[] = {
-      {"Nexlume Q7M D4.dsr", [](const fs::path& p) { fs::permissions(p, fs::perms::owner_read); }, "the file is read-only", true},
+      {"Nexlume Q7M D4.dsr",
+       [](const fs::path& p) {
+         resaveAsTheHost(p);
+         fs::permissions(p, fs::perms::owner_read);
+       },
+       "the file is read-only", true},
       {"Nexlume Q7 D2.dsr",
        [](const fs::path& p) {
          writeFile(p, "<?xml version='1.0'?><MediaTable strVersion='1.0.0.0'>" + std::string(2000, ' ') + "</MediaTable>");
@@ -69,8 +74,8 @@ TEST_F(ExplainedRun, EveryKeptDescriptionIsExplainedWithoutVerbose) {
        false},
       {"Nexlume Q7 D4 PG.dsr",
        [](const fs::path& p) { writeFile(p, "<!DOCTYPE DeviceSeries SYSTEM 'x.dtd'>" + readFile(p)); },
-       "the installed description cannot be read: line 1, column 1: a document type declaration that declares "
-       "something, which is not accepted",
+       "the installed description cannot be read (declined): line 1, column 1: a document type declaration that "
+       "declares something, which is not accepted",
        false},
   };
   for (const auto& c : cases) c.make(device / c.name);
@@ -104,6 +109,8 @@ TEST_F(ExplainedRun, EveryKeptDescriptionIsExplainedWithoutVerbose) {
 // A dry run writes nothing anywhere and foresees the run: what each file would get, the merges'
 // media with --verbose, the failures with their reasons, and the exit status.
 TEST_F(ExplainedRun, ADryRunWritesNothingAndForeseesTheRun) {
+  resaveAsTheHost(device / "Nexlume Q7M D4.dsr");
+  resaveAsTheHost(device / "Nexlume Q7 D4.dsr");
   fs::permissions(device / "Nexlume Q7M D4.dsr", fs::perms::owner_read);
   fs::remove(device / "Nexlume Q7 D2.pmp");
   fs::create_directory(device / "Nexlume Q7 D2.pmp");
@@ -120,7 +127,7 @@ TEST_F(ExplainedRun, ADryRunWritesNothingAndForeseesTheRun) {
   EXPECT_EQ(countStarting(lines, "["), 52u) << dry.errors;
   EXPECT_EQ(countStarting(lines, "    appended the user's medium \"" + kUserMedium + "\""), 7u) << dry.errors;
   const std::vector<std::string> expected = {
-      "[01] " + kDeviceShown + "Nexlume Q7.bmp: would replace the installed file",
+      "[01] " + kDeviceShown + "Nexlume Q7.bmp: would leave it as it is: it already holds the new file",
       "[11] " + kDeviceShown + "Nexlume Q7 D2.pmp: would fail",
       "nexlume-q7-setup: " + kDeviceShown + "Nexlume Q7 D2.pmp: would not be installed: a folder is in the way",
       "[48] " + kDeviceShown + "Nexlume Q7M D4.dsr: would keep it unchanged",

@@ -63,7 +63,9 @@ class InstalledTree : public ::testing::Test {
 
 TEST_F(InstalledTree, ReadOnlyDescriptionIsKeptAndTheOthersAreMerged) {
   const std::string name = "Nexlume Q7M D4.dsr";
+  resaveAsTheHost(device / name);
   fs::permissions(device / name, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  before = snapshot(prefix);
   const RunResult run = runInstaller(kSetupExe, prefix, {}, {"--verbose"});
   EXPECT_EQ(run.exitCode, 1) << run.errors;
   EXPECT_EQ(numberedLines(run.errors), 52u) << run.errors;

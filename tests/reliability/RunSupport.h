@@ -119,6 +119,10 @@ inline bool plantUserMedium(const fs::path& path, std::string& why) {
   return false;
 }
 
+// The host saved the description again since the update, with a comment of its own at the end: its
+// merge with the new description is no longer what it holds, so the next run has a merge to write.
+inline void resaveAsTheHost(const fs::path& path) { writeFile(path, readFile(path) + "<!-- saved by the host -->\n"); }
+
 // Whether the description at `path` loads and holds the medium of the user's own.
 inline bool holdsUserMedium(const fs::path& path) {
   DeviceSeries series;

@@ -153,12 +153,12 @@ TEST_F(Frame, AFailedOpenIsReportedAndRetriedWithAFreshProvider) {
   EXPECT_EQ(io.load(value), ValueIO::LoadOutcome::Failed);
   EXPECT_NE(io.lastError().find("cannot open"), std::string::npos) << io.lastError();
   EXPECT_TRUE(io.provider().openFailed);
-  EXPECT_FALSE(io.documentRejected()) << "nothing was read";
+  EXPECT_EQ(io.openResult().status, dom::LoadStatus::Unreadable) << "nothing was read";
 
   file("<DeviceSeries strVersion='3.3.0.0'>\n  <n>1</n>\n  <n>2</n\n</DeviceSeries>");
   EXPECT_EQ(io.load(value), ValueIO::LoadOutcome::Failed);
   EXPECT_NE(io.lastError().find(io.path()), std::string::npos) << io.lastError();
-  EXPECT_TRUE(io.documentRejected()) << "read, but not well-formed";
+  EXPECT_EQ(io.openResult().status, dom::LoadStatus::NotWellFormed) << "read, but not well-formed";
 
   file(document("3.3.0.0", 5));
   EXPECT_EQ(io.load(value), ValueIO::LoadOutcome::Loaded);

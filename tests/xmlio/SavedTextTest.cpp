@@ -52,7 +52,7 @@ TEST(SavedTextLayOut, AgreesWithTheTreeWalkOnSavedDocuments) {
   const std::string shipped =
       (std::filesystem::path(NEXLUME_SOURCE_DIR) / "resources/Tessaprint/Device/Nexlume Q7 D4.dsr").string();
   dom::Document description = dom::Document::create();
-  ASSERT_TRUE(description.load(shipped)) << description.loadError();
+  ASSERT_TRUE(description.load(shipped)) << description.load(shipped).reason;
   const dom::Document tricky = xmltest::loadText(
       folder,
       "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" standalone=\"yes\"?>\n<!-- top -->\n<r a=\"&#9;&#10;&#13;&quot;&amp;\">\n"
