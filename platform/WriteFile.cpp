@@ -40,11 +40,16 @@ WriteResult writeScratch(const std::string& path, std::string_view bytes, bool d
   return {};
 }
 
+enum class BackupMethod {
+  HardLinkElseCopy,  // a second name of the file where the file system has hard links
+  Copy,              // a copy only: a hard link was already tried
+};
+
 // Leaves the file now at `target` at `backupPath` as well, replacing an older backup in one rename.
-WriteResult backUp(const std::string& target, const std::string& backupPath) {
+WriteResult backUp(const std::string& target, const std::string& backupPath, BackupMethod method = BackupMethod::HardLinkElseCopy) {
   const std::string scratch = scratchPathFor(backupPath);
   if (!removeIfPresent(scratch)) return failed(WriteFailure::Backup, "a stale " + scratch + " cannot be removed");
-  if (!linkFile(target, scratch)) {
+  if (method == BackupMethod::Copy || !linkFile(target, scratch)) {
     // No hard links here: a copy of what it holds, with its owner and access. A target that is no
     // regular file is not read (never through a link), and so not backed up.
     std::optional<std::vector<std::uint8_t>> old = readWholeFile(target);
@@ -111,7 +116,7 @@ WriteResult keepUnmerged(const std::string& target, std::string& keptAt) {
     return {};
   }
   // No hard links here: a copy of what it holds, with its owner and access, made as a backup is.
-  if (WriteResult copy = backUp(target, keptAt); !copy) return copy;
+  if (WriteResult copy = backUp(target, keptAt, BackupMethod::Copy); !copy) return copy;
   if (!flushFolderOf(keptAt)) return failed(WriteFailure::Backup, "cannot make " + keptAt + " durable");
   return {};
 }

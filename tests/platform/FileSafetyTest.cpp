@@ -244,28 +244,44 @@ TEST_F(KeptAccess, AReplacedFileKeepsItsOwnerModeAndAttributes) {
   expectAccessKept(target);
   expectAccessKept(backup);
 
-  // Each operation of the write failing in turn: whatever is left at the target and the backup has
-  // the old owner and access (a failing hard link makes the backup a copy).
-  bool backupCopied = false;
-  for (int k = 1; k < 40; ++k) {
-    SCOPED_TRACE("operation " + std::to_string(k) + " fails");
-    ASSERT_NO_FATAL_FAILURE(prepare());
-    ::setenv("NEXLUME_FAULT_AT", std::to_string(k).c_str(), 1);
-    platform::resetFaultInjectionForTesting();
-    platform::writeFileReplacing(windows("Device\\d.dsr"), "merged", windows("Device\\d.dsr.bak"));
-    const bool reachedTheEnd = platform::fileOperationCount() < k;
-    ::unsetenv("NEXLUME_FAULT_AT");
-    platform::resetFaultInjectionForTesting();
-    expectAccessKept(target);
-    if (testfiles::exists(backup)) {
-      expectAccessKept(backup);
-      struct stat a{}, b{};
-      backupCopied |= ::stat(target.c_str(), &a) == 0 && ::stat(backup.c_str(), &b) == 0 && a.st_ino != b.st_ino &&
-                      readFile(backup) == "installed";
+  // Each operation failing in turn: whatever is left at the target, and a copy of it that was made
+  // (a failing hard link makes the backup or the kept original a copy), has the old owner and access.
+  const struct {
+    const char* what;
+    std::string copy;
+    std::function<void()> operation;
+  } operations[] = {
+      {"a replacing write", backup,
+       [] { platform::writeFileReplacing(windows("Device\\d.dsr"), "merged", windows("Device\\d.dsr.bak")); }},
+      {"keeping the original", target + ".unmerged",
+       [] {
+         std::string keptAt;
+         platform::keepUnmerged(windows("Device\\d.dsr"), keptAt);
+       }},
+  };
+  for (const auto& operation : operations) {
+    bool copied = false;
+    for (int k = 1; k < 40; ++k) {
+      SCOPED_TRACE(std::string(operation.what) + ", operation " + std::to_string(k) + " fails");
+      ASSERT_NO_FATAL_FAILURE(prepare());
+      fs::remove(operation.copy);
+      ::setenv("NEXLUME_FAULT_AT", std::to_string(k).c_str(), 1);
+      platform::resetFaultInjectionForTesting();
+      operation.operation();
+      const bool reachedTheEnd = platform::fileOperationCount() < k;
+      ::unsetenv("NEXLUME_FAULT_AT");
+      platform::resetFaultInjectionForTesting();
+      expectAccessKept(target);
+      if (testfiles::exists(operation.copy)) {
+        expectAccessKept(operation.copy);
+        struct stat a{}, b{};
+        copied |= ::stat(target.c_str(), &a) == 0 && ::stat(operation.copy.c_str(), &b) == 0 && a.st_ino != b.st_ino &&
+                  readFile(operation.copy) == "installed";
+      }
+      if (reachedTheEnd) break;
     }
-    if (reachedTheEnd) break;
+    EXPECT_TRUE(copied) << operation.what << ": no failure made a copy";
   }
-  EXPECT_TRUE(backupCopied) << "no failure made the backup a copy";
 
   // A file with no predecessor: the folder and umask decide, not a file that was there before.
   const mode_t mask = ::umask(022);
