@@ -54,6 +54,7 @@ inline ExitStatus exitStatusOf(CNexlumeQ7App::RunOutcome outcome) {
     case CNexlumeQ7App::RunOutcome::CompletedFilesInUse:
       return kFilesInUse;
     case CNexlumeQ7App::RunOutcome::NotRun:
+    case CNexlumeQ7App::RunOutcome::RunLockUnavailable:
     case CNexlumeQ7App::RunOutcome::CompletedWithFailures:
       break;
   }

@@ -26,6 +26,14 @@ std::string stringTableText(int id) { return platform::loadString(id).value_or(s
 // The size of the probe read that tells an installed description worth merging.
 constexpr std::size_t kMergeProbeSize = 1024;
 
+// "2 minutes", "1 minute", "300 ms": the wait as a person reads it.
+std::string describeDuration(std::chrono::milliseconds duration) {
+  const auto count = duration.count();
+  if (count > 0 && count % 60000 == 0) return std::to_string(count / 60000) + (count == 60000 ? " minute" : " minutes");
+  if (count > 0 && count % 1000 == 0) return std::to_string(count / 1000) + " s";
+  return std::to_string(count) + " ms";
+}
+
 }  // namespace
 
 winapp::BOOL CNexlumeQ7App::InitInstance() {
@@ -56,14 +64,20 @@ winapp::BOOL CNexlumeQ7App::InitInstance() {
       outcome_ = RunOutcome::HostNotFound;
       return winapp::kTrue;
     }
+    // Every folder the run writes into must lie inside the host's folder, reached as it is now. A
+    // folder that cannot be resolved takes nothing: each step then fails with that reason.
+    if (std::string why; !platform::setHostFolder(installation.InstallPath, why)) verboseLine(why);
     // Two runs on one host would meet at the same scratch files: the second waits for the first. A
     // dry run writes nothing, so it neither needs the lock nor waits for it.
-    std::unique_ptr<platform::HostRunLock> lock;
+    platform::RunLockResult lock;
     if (!dryRun_) {
-      lock = platform::acquireHostRunLock(runLockWait_, runLockFailure_);
-      if (!lock) {
+      lock = platform::acquireHostRunLock(runLockWait_, [this] {
+        noticeLine("waiting for another run on this host, up to " + describeDuration(runLockWait_));
+      });
+      if (!lock.lock) {
+        runLockFailure_ = lock.why;
         noticeLine("nothing was written: " + runLockFailure_);
-        outcome_ = RunOutcome::HostBusy;
+        outcome_ = lock.busy ? RunOutcome::HostBusy : RunOutcome::RunLockUnavailable;
         return winapp::kTrue;
       }
     }

@@ -13,7 +13,8 @@ enum class InstalledDescription {
   Short,       // it opened and one read from its start gave fewer than 1024 bytes: it is replaced
   Merge,       // one read from its start gave exactly 1024 bytes: it is merged
   Unreadable,  // something is there that could not be opened or read (held open by another
-               // process, no access, an I/O error): it may hold the user's media, so it is kept
+               // process, no access, an I/O error), or that is no plain file (a link, which is
+               // never read through, a FIFO, a device, a folder): it is kept, with the reason
 };
 
 // The write-or-merge decision's probe: opens the file at `targetPath` (read only, no sharing) and
@@ -29,6 +30,8 @@ class CNexlumeQ7App : public CWinApp {
     NotRun,
     HostNotFound,           // a host lookup failed, or the host's folder is missing; nothing was written
     HostBusy,               // another run on the host held the run lock too long; nothing was written
+    RunLockUnavailable,     // the run lock could not be taken for another reason than a busy run;
+                            // nothing was written
     Completed,              // every file was written or merged
     CompletedWithFailures,  // the run finished, at least one file or merge failed
     CompletedFilesInUse,    // the run finished, and every step that failed found its file held open
@@ -43,7 +46,7 @@ class CNexlumeQ7App : public CWinApp {
   RunOutcome outcome() const { return outcome_; }
   // Why the host or its folder was not found (one line), when outcome() is HostNotFound.
   const std::string& hostLookupFailure() const { return hostLookupFailure_; }
-  // Why the run lock could not be taken (one line), when outcome() is HostBusy.
+  // Why the run lock could not be taken (one line), when outcome() is HostBusy or RunLockUnavailable.
   const std::string& runLockFailure() const { return runLockFailure_; }
 
   // How long a run waits for another run on the same host to end before it gives up.

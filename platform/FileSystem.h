@@ -25,6 +25,10 @@ class File {
   virtual bool flush() = 0;
   // GetFileSizeEx / fstat: the size in bytes, or nothing on failure.
   virtual std::optional<std::uint64_t> size() = 0;
+  // Gives this file the owner, group, mode and extended attributes (POSIX: ACLs among them) of the
+  // regular file at `path`, or its attributes and access control list (Windows), never widening
+  // access. Nothing is taken when there is no regular file at `path` (nothing, a link, a folder).
+  virtual bool takeAccessOf(const std::string& path) = 0;
 };
 
 // CreateFile(GENERIC_WRITE, no sharing, CREATE_ALWAYS): replaces and truncates an existing file.
@@ -32,7 +36,9 @@ class File {
 std::unique_ptr<File> createFileForWriting(const std::string& path);
 // CreateFile(GENERIC_WRITE, no sharing, CREATE_NEW): fails when anything, a link included, is there.
 std::unique_ptr<File> createNewFile(const std::string& path);
-// CreateFile(GENERIC_READ, no sharing, OPEN_EXISTING).
+// CreateFile(GENERIC_READ, no sharing, OPEN_EXISTING), never through a link: a link, folder, FIFO or
+// device at the path is refused with its reason ("a symbolic link is in the way", "not a regular
+// file"), without blocking.
 std::unique_ptr<File> openFileForReading(const std::string& path);
 
 // GetFileAttributes succeeds: something (file, folder) exists at the path.
@@ -56,7 +62,7 @@ bool flushFolderOf(const std::string& path);
 // when `from` is not a regular file (a link is never linked) or the file system has no hard links.
 bool linkFile(const std::string& from, const std::string& to);
 
-// The whole content of a file, or nothing when it cannot be read.
+// The whole content of a file, or nothing when it cannot be read; opened as openFileForReading opens.
 std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path);
 
 // The system's own words for why the last failed file operation of this thread failed
@@ -136,6 +142,15 @@ WriteResult predictWriteFileReplacing(const std::string& target, std::string_vie
 // A scratch file that the caller reads back and removes: `bytes` go to `path`, created exclusively
 // after a stale file there is removed (not flushed: it never has to outlive the process).
 WriteResult writeNewFile(const std::string& path, std::string_view bytes);
+
+// The host's install folder (a Windows path). From then on every folder that a file is created,
+// replaced, renamed, linked or removed in, and every folder created, must resolve inside it with
+// links followed (the install folder itself may be reached through links, as drive links are);
+// otherwise the operation fails with "the folder ... leads outside the host's folder" and writes
+// nothing. canReplace reports the same. The run lock is taken on this folder. When the folder cannot
+// be resolved (not there, not mapped), false with `why`, and every such operation fails with `why`.
+// An empty path checks nothing again (as before any call: tools, unit tests).
+bool setHostFolder(const std::string& installPath, std::string& why);
 
 // POSIX only: the Wine prefix whose dosdevices/<drive>: links map drive paths. Until it is set,
 // paths are taken as native paths unchanged (tools and unit tests).

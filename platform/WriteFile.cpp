@@ -21,11 +21,19 @@ WriteResult failed(WriteFailure failure, const std::string& what) {
 }
 
 // Creates `path` exclusively and writes `bytes`, flushed when `durable`; the file is closed on return.
+// With `accessOf`, the file first takes the owner, mode and attributes of the file there (the one it
+// will replace or back up), so that its content is never more widely readable than that file was.
 // A file left half written is removed.
-WriteResult writeScratch(const std::string& path, std::string_view bytes, bool durable) {
+WriteResult writeScratch(const std::string& path, std::string_view bytes, bool durable, const std::string& accessOf = {}) {
   if (!removeIfPresent(path)) return failed(WriteFailure::Create, "a file left by an interrupted run cannot be removed");
   std::unique_ptr<File> file = createNewFile(path);
   if (!file) return failed(WriteFailure::Create, "the new file cannot be created");
+  if (!accessOf.empty() && !file->takeAccessOf(accessOf)) {
+    WriteResult result = failed(WriteFailure::Create, "the new file cannot be given the owner and access of " + accessOf);
+    file.reset();
+    removeIfPresent(path);
+    return result;
+  }
   const std::optional<std::size_t> written = file->write(bytes.data(), bytes.size());
   if (!written || *written != bytes.size() || (durable && !file->flush())) {
     WriteResult result = failed(WriteFailure::Write, "the new file cannot be written");
@@ -36,16 +44,23 @@ WriteResult writeScratch(const std::string& path, std::string_view bytes, bool d
   return {};
 }
 
+enum class BackupMethod {
+  HardLinkElseCopy,  // a second name of the file where the file system has hard links
+  Copy,              // a copy only: a hard link was already tried
+};
+
 // Leaves the file now at `target` at `backupPath` as well, replacing an older backup in one rename.
-WriteResult backUp(const std::string& target, const std::string& backupPath) {
+WriteResult backUp(const std::string& target, const std::string& backupPath, BackupMethod method = BackupMethod::HardLinkElseCopy) {
   const std::string scratch = scratchPathFor(backupPath);
   if (!removeIfPresent(scratch))
     return failed(WriteFailure::Backup, "a file left beside " + backupPath + " by an interrupted run cannot be removed");
-  if (!linkFile(target, scratch)) {
-    // No hard links here (or the target is no regular file): a copy of what it holds.
+  if (method == BackupMethod::Copy || !linkFile(target, scratch)) {
+    // No hard links here: a copy of what it holds, with its owner and access. A target that is no
+    // regular file is not read (never through a link), and so not backed up.
     std::optional<std::vector<std::uint8_t>> old = readWholeFile(target);
     if (!old) return failed(WriteFailure::Backup, "cannot read " + target + " for its backup");
-    WriteResult copy = writeScratch(scratch, std::string_view(reinterpret_cast<const char*>(old->data()), old->size()), true);
+    WriteResult copy =
+        writeScratch(scratch, std::string_view(reinterpret_cast<const char*>(old->data()), old->size()), true, target);
     if (!copy) {
       copy.failure = WriteFailure::Backup;
       copy.reason = "the backup " + backupPath + ": " + copy.reason;
@@ -112,11 +127,9 @@ WriteResult keepUnmerged(const std::string& target, std::string& keptAt) {
     if (!flushFolderOf(keptAt)) return failed(WriteFailure::Backup, "cannot make " + keptAt + " durable");
     return {};
   }
-  // No hard links here: a copy of what it holds, written as any file is.
-  std::optional<std::vector<std::uint8_t>> old = readWholeFile(target);
-  if (!old) return failed(WriteFailure::Backup, "cannot read " + target + " to keep it");
-  WriteResult copy = writeFileReplacing(keptAt, std::string_view(reinterpret_cast<const char*>(old->data()), old->size()));
-  if (!copy) return WriteResult{WriteFailure::Backup, copy.reason};
+  // No hard links here: a copy of what it holds, with its owner and access, made as a backup is.
+  if (WriteResult copy = backUp(target, keptAt, BackupMethod::Copy); !copy) return copy;
+  if (!flushFolderOf(keptAt)) return failed(WriteFailure::Backup, "cannot make " + keptAt + " durable");
   return {};
 }
 
@@ -137,7 +150,7 @@ WriteResult leaveCurrentFile(const std::string& target, const std::string& backu
 WriteResult writeFileReplacing(const std::string& target, std::string_view bytes, const std::string& backupPath) {
   if (holdsExactly(target, bytes)) return leaveCurrentFile(target, backupPath);
   const std::string scratch = scratchPathFor(target);
-  if (WriteResult written = writeScratch(scratch, bytes, true); !written) return written;
+  if (WriteResult written = writeScratch(scratch, bytes, true, target); !written) return written;
   if (!backupPath.empty()) {
     // A target that cannot be replaced is not backed up: the older backup stays the one generation back.
     if (std::string why; !canReplace(target, why)) {

@@ -8,15 +8,18 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
-#include <thread>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/FaultInjection.h"
@@ -30,6 +33,18 @@ namespace {
 std::optional<std::string>& driveRoot() {
   static std::optional<std::string> prefix;
   return prefix;
+}
+
+// The real path of the host's install folder, once setHostFolder named it.
+std::optional<std::string>& hostFolder() {
+  static std::optional<std::string> folder;
+  return folder;
+}
+
+// Why the folder setHostFolder named cannot be resolved; every write is refused with it.
+std::string& hostFolderUnusable() {
+  static std::string why;
+  return why;
 }
 
 std::string& lastError() {
@@ -62,6 +77,38 @@ bool admit() {
   if (admitFileOperation()) return true;
   errno = EIO;
   return failWithErrno();
+}
+
+// Why what lstat found cannot be opened as a file: only a regular file is ever read or written.
+const char* notAPlainFile(const struct stat& info) {
+  if (S_ISLNK(info.st_mode)) return "a symbolic link is in the way";
+  if (S_ISDIR(info.st_mode)) return "a folder is in the way";
+  return "not a regular file";
+}
+
+std::string folderOfNative(const std::string& native) {
+  const std::string::size_type slash = native.rfind('/');
+  return slash == std::string::npos ? "." : slash == 0 ? "/" : native.substr(0, slash);
+}
+
+// Whether the folder that holds `native` (the mapping of the Windows path `path`) resolves inside the
+// host's install folder, links followed: a link below the install folder must not carry a write out
+// of it. The install folder itself may be reached through links (the prefix's drive links are).
+// Nothing is checked until setHostFolder named the folder.
+bool folderInsideHost(const std::string& path, const std::string& native) {
+  if (!hostFolderUnusable().empty()) return failWith(hostFolderUnusable().c_str());
+  const std::optional<std::string>& host = hostFolder();
+  if (!host) return true;
+  char real[PATH_MAX];
+  if (::realpath(folderOfNative(native).c_str(), real) == nullptr) return failWithErrno();
+  const std::string folder = real;
+  if (folder == *host || (folder.size() > host->size() && folder.compare(0, host->size(), *host) == 0 &&
+                          (folder[host->size()] == '/' || *host == "/")))
+    return true;
+  const std::string::size_type separator = path.find_last_of("\\/");
+  lastError() = "the folder " + (separator == std::string::npos ? path : path.substr(0, separator)) +
+                " leads outside the host's folder";
+  return false;
 }
 
 bool isReadOnlyFile(const struct stat& info) { return S_ISREG(info.st_mode) && (info.st_mode & 0222) == 0; }
@@ -146,22 +193,77 @@ class PosixFile : public File {
     return static_cast<std::uint64_t>(info.st_size);
   }
 
+  bool takeAccessOf(const std::string& path) override {
+    if (!admit()) return false;
+    const std::optional<std::string> native = nativePath(path);
+    struct stat original{};
+    if (!native || ::lstat(native->c_str(), &original) != 0) return errno == ENOENT || failWithErrno();
+    if (!S_ISREG(original.st_mode)) return true;  // nothing is taken from a link or any other non-file
+    // Owner and group first (a change of owner clears the set-id bits the mode may then give back).
+    // Without the right to give the file away (not root), the group is kept where this user belongs
+    // to it; where it cannot be kept either, the new group gets no access the old one had.
+    // A read-only original (no write bit) is never replaced: its scratch file keeps the owner's
+    // write bit, so that it stays a file the run may remove rather than a read-only one.
+    mode_t mode = original.st_mode & 0777;
+    if ((mode & 0222) == 0) mode |= 0200;
+    if (::fchown(fd_, original.st_uid, original.st_gid) != 0 && ::fchown(fd_, static_cast<uid_t>(-1), original.st_gid) != 0)
+      mode &= ~static_cast<mode_t>(070);
+    if (::fchmod(fd_, mode) != 0) return failWithErrno();
+    return copyExtendedAttributes(*native);
+  }
+
+ private:
+  // The extended attributes of the file at `native` (POSIX ACLs among them) onto this file, after its
+  // mode: an access ACL sets the group bits of the mode from its mask. A file system without them,
+  // or a name this process may not set (a trusted or security name when not root), is skipped:
+  // without the attribute the new file only has less access than the old one had.
+  bool copyExtendedAttributes(const std::string& native) {
+    ssize_t listSize = ::llistxattr(native.c_str(), nullptr, 0);
+    if (listSize < 0) return errno == ENOTSUP || errno == ENOENT || failWithErrno();
+    std::vector<char> names(static_cast<std::size_t>(listSize) + 1);
+    listSize = ::llistxattr(native.c_str(), names.data(), names.size());
+    if (listSize < 0) return failWithErrno();
+    for (const char* name = names.data(); name < names.data() + listSize; name += std::strlen(name) + 1) {
+      const ssize_t valueSize = ::lgetxattr(native.c_str(), name, nullptr, 0);
+      if (valueSize < 0) {
+        if (errno == ENODATA) continue;  // removed meanwhile
+        return failWithErrno();
+      }
+      std::vector<char> value(static_cast<std::size_t>(valueSize));
+      const ssize_t got = ::lgetxattr(native.c_str(), name, value.data(), value.size());
+      if (got < 0) return failWithErrno();
+      if (::fsetxattr(fd_, name, value.data(), static_cast<std::size_t>(got), 0) != 0 && errno != ENOTSUP && errno != EPERM)
+        return failWithErrno();
+    }
+    return true;
+  }
+
+ public:
+
  private:
   int fd_;
 };
 
-// Opens the mapped path with `flags`; refuses folders, read-only files (for writing) and files that
-// another handle holds; truncates only after all checks passed.
+// Opens the mapped path with `flags`, never through a link (O_NOFOLLOW; O_NONBLOCK so that a FIFO
+// does not block); refuses links, folders, FIFOs and devices (found before the open where they can
+// be, so that no device is ever opened), read-only files (for writing) and files that another handle
+// holds; truncates only after all checks passed.
 std::unique_ptr<File> openMapped(const std::string& path, int flags, bool truncate) {
   std::optional<std::string> native = nativePath(path);
   if (!native) return failWith("the path cannot be mapped to a drive of the prefix"), nullptr;
-  int fd = ::open(native->c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
-  if (fd < 0) return failWithErrno(), nullptr;
-  auto file = std::make_unique<PosixFile>(fd);
+  const bool writing = (flags & O_ACCMODE) != O_RDONLY;
+  if (writing && !folderInsideHost(path, *native)) return nullptr;
   struct stat info{};
+  if (::lstat(native->c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return failWith(notAPlainFile(info)), nullptr;
+  int fd = ::open(native->c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW, 0666);
+  if (fd < 0) {
+    // A link planted after the look above.
+    if (errno == ELOOP) return failWith("a symbolic link is in the way"), nullptr;
+    return failWithErrno(), nullptr;
+  }
+  auto file = std::make_unique<PosixFile>(fd);
   if (::fstat(fd, &info) != 0) return failWithErrno(), nullptr;
-  if (!S_ISREG(info.st_mode)) return failWith("not a regular file"), nullptr;
-  bool writing = (flags & O_ACCMODE) != O_RDONLY;
+  if (!S_ISREG(info.st_mode)) return failWith(notAPlainFile(info)), nullptr;
   if (writing && isReadOnlyFile(info)) return failWith("the file is read-only"), nullptr;
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return failInUse(), nullptr;
   if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) return failWithErrno(), nullptr;
@@ -236,7 +338,7 @@ std::unique_ptr<File> createFileForWriting(const std::string& path) {
 
 std::unique_ptr<File> createNewFile(const std::string& path) {
   if (!admit()) return nullptr;
-  return openMapped(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, false);
+  return openMapped(path, O_WRONLY | O_CREAT | O_EXCL, false);
 }
 
 std::unique_ptr<File> openFileForReading(const std::string& path) {
@@ -263,6 +365,7 @@ bool createDirectory(const std::string& path) {
   if (!admit()) return false;
   std::optional<std::string> native = nativePath(path);
   if (!native) return failWith("the path cannot be mapped to a drive of the prefix");
+  if (!folderInsideHost(path, *native)) return false;
   return ::mkdir(native->c_str(), 0777) == 0 || failWithErrno();
 }
 
@@ -271,6 +374,7 @@ bool deleteFile(const std::string& path) {
   std::optional<std::string> native = nativePath(path);
   struct stat info{};
   if (!native || ::lstat(native->c_str(), &info) != 0) return failWithErrno();
+  if (!folderInsideHost(path, *native)) return false;
   if (S_ISDIR(info.st_mode)) return failWith("a folder is in the way");
   if (isReadOnlyFile(info)) return failWith("the file is read-only");
   return ::unlink(native->c_str()) == 0 || failWithErrno();
@@ -282,7 +386,8 @@ bool linkFile(const std::string& from, const std::string& to) {
   std::optional<std::string> target = nativePath(to);
   struct stat info{};
   if (!source || !target || ::lstat(source->c_str(), &info) != 0) return failWithErrno();
-  if (!S_ISREG(info.st_mode)) return failWith("not a regular file");
+  if (!folderInsideHost(from, *source) || !folderInsideHost(to, *target)) return false;
+  if (!S_ISREG(info.st_mode)) return failWith(notAPlainFile(info));
   return ::link(source->c_str(), target->c_str()) == 0 || failWithErrno();
 }
 
@@ -291,6 +396,7 @@ bool moveFileReplacing(const std::string& from, const std::string& to) {
   std::optional<std::string> source = nativePath(from);
   std::optional<std::string> target = nativePath(to);
   if (!source || !target) return failWith("the path cannot be mapped to a drive of the prefix");
+  if (!folderInsideHost(from, *source) || !folderInsideHost(to, *target)) return false;
   if (refusesReplacement(*target)) return false;
   return ::rename(source->c_str(), target->c_str()) == 0 || failWithErrno();
 }
@@ -299,10 +405,9 @@ bool canReplace(const std::string& path, std::string& why) {
   if (!admit()) return why = lastError(), false;
   std::optional<std::string> native = nativePath(path);
   if (!native) return why = "the path cannot be mapped to a drive of the prefix", false;
-  if (refusesReplacement(*native)) return why = lastError(), false;
+  if (!folderInsideHost(path, *native) || refusesReplacement(*native)) return why = lastError(), false;
   // The scratch file is created beside the target: its folder must take a new file.
-  const std::string::size_type slash = native->rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : native->substr(0, slash);
+  const std::string folder = folderOfNative(*native);
   if (::access(folder.c_str(), W_OK | X_OK) != 0) return why = std::string("its folder: ") + std::strerror(errno), false;
   return true;
 }
@@ -311,9 +416,7 @@ bool flushFolderOf(const std::string& path) {
   if (!admit()) return false;
   std::optional<std::string> native = nativePath(path);
   if (!native) return failWith("the path cannot be mapped to a drive of the prefix");
-  std::string::size_type slash = native->rfind('/');
-  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : native->substr(0, slash);
-  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int fd = ::open(folderOfNative(*native).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return failWithErrno();
   bool ok = ::fsync(fd) == 0 || failWithErrno();
   ::close(fd);
@@ -324,12 +427,13 @@ std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path) 
   if (!admit()) return std::nullopt;
   std::optional<std::string> native = nativePath(path);
   if (!native) return failWith("the path cannot be mapped to a drive of the prefix"), std::nullopt;
-  int fd = ::open(native->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return failWithErrno(), std::nullopt;
-  std::vector<std::uint8_t> content;
   struct stat info{};
+  if (::lstat(native->c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return failWith(notAPlainFile(info)), std::nullopt;
+  int fd = ::open(native->c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
+  if (fd < 0) return failWith(errno == ELOOP ? "a symbolic link is in the way" : std::strerror(errno)), std::nullopt;
+  std::vector<std::uint8_t> content;
   bool ok = ::fstat(fd, &info) == 0 || failWithErrno();
-  if (ok && !S_ISREG(info.st_mode)) ok = failWith("not a regular file");
+  if (ok && !S_ISREG(info.st_mode)) ok = failWith(notAPlainFile(info));
   // Read straight into the content, sized as the file says and grown if the file grows meanwhile.
   if (ok) content.resize(static_cast<std::size_t>(info.st_size) + 1);
   std::size_t filled = 0;
@@ -355,19 +459,39 @@ bool lastFileErrorMeansInUse() { return lastErrorInUse(); }
 
 // No system service names the holder of a lock here.
 std::vector<std::string> programsHolding(const std::string&) { return {}; }
+bool setHostFolder(const std::string& installPath, std::string& why) {
+  hostFolder().reset();
+  hostFolderUnusable().clear();
+  if (installPath.empty()) return true;
+  const std::optional<std::string> native = nativePath(installPath);
+  char real[PATH_MAX];
+  struct stat info{};
+  if (!native) {
+    why = "the host's folder " + installPath + " cannot be mapped to a drive of the prefix";
+  } else if (::realpath(native->c_str(), real) == nullptr) {
+    why = "the host's folder " + installPath + ": " + std::strerror(errno);
+  } else if (::stat(real, &info) != 0 || !S_ISDIR(info.st_mode)) {
+    why = "the host's folder " + installPath + " is not a folder";
+  } else {
+    hostFolder() = real;
+    return true;
+  }
+  hostFolderUnusable() = why;
+  return false;
+}
 
 namespace {
 
-// An flock on the prefix folder, released when the descriptor closes (also when the process ends,
-// however it ends).
-class PrefixLock : public HostRunLock {
+// An flock on the host's install folder, released when the descriptor closes (also when the process
+// ends, however it ends).
+class FolderLock : public HostRunLock {
  public:
-  explicit PrefixLock(int fd) : fd_(fd) {}
-  ~PrefixLock() override {
+  explicit FolderLock(int fd) : fd_(fd) {}
+  ~FolderLock() override {
     if (fd_ >= 0) ::close(fd_);
   }
-  PrefixLock(const PrefixLock&) = delete;
-  PrefixLock& operator=(const PrefixLock&) = delete;
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
 
  private:
   int fd_;
@@ -375,28 +499,41 @@ class PrefixLock : public HostRunLock {
 
 }  // namespace
 
-std::unique_ptr<HostRunLock> acquireHostRunLock(std::chrono::milliseconds wait, std::string& why) {
-  const std::optional<std::string>& prefix = driveRoot();
-  if (!prefix) return std::make_unique<PrefixLock>(-1);
-  const int fd = ::open(prefix->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) {
-    why = "cannot open " + *prefix + " to lock it: " + std::strerror(errno);
-    return nullptr;
+RunLockResult acquireHostRunLock(std::chrono::milliseconds wait, const std::function<void()>& waiting) {
+  RunLockResult result;
+  // No host folder, or one that cannot be resolved, into which nothing can be written: no lock.
+  const std::optional<std::string>& host = hostFolder();
+  if (!host) {
+    result.lock = std::make_unique<FolderLock>(-1);
+    return result;
   }
-  auto lock = std::make_unique<PrefixLock>(fd);
+  // The resolved folder: prefixes whose drives lead to one host folder lock the same folder.
+  const int fd = ::open(host->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    result.why = "cannot open the host's folder " + *host + " to lock it: " + std::strerror(errno);
+    return result;
+  }
+  auto lock = std::make_unique<FolderLock>(fd);
   const auto deadline = std::chrono::steady_clock::now() + wait;
+  bool told = false;
   for (;;) {
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return lock;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      result.lock = std::move(lock);
+      return result;
+    }
     if (errno != EWOULDBLOCK && errno != EINTR) {
-      why = "cannot lock " + *prefix + ": " + std::strerror(errno);
-      return nullptr;
+      result.why = "cannot lock the host's folder " + *host + ": " + std::strerror(errno);
+      return result;
     }
     if (std::chrono::steady_clock::now() >= deadline) break;
+    if (!told && waiting) waiting();
+    told = true;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
-  why = "another run on this host held it for " +
-        std::to_string(std::chrono::duration_cast<std::chrono::seconds>(wait).count()) + " s";
-  return nullptr;
+  result.busy = true;
+  result.why = "another run on this host held it for " +
+               std::to_string(std::chrono::duration_cast<std::chrono::seconds>(wait).count()) + " s";
+  return result;
 }
 
 }  // namespace platform

@@ -6,12 +6,14 @@
 // Every public operation first passes the fault-injection hook.
 #include <windows.h>
 #include <restartmanager.h>
+#include <aclapi.h>
 
 #include <climits>
 #include <string>
 
 #include "platform/FaultInjection.h"
 #include "platform/FileSystem.h"
+#include "platform/win32/HostFolder.h"
 #include "platform/win32/WideText.h"
 
 namespace platform {
@@ -22,10 +24,93 @@ DWORD& lastErrorCode() {
   return code;
 }
 
+// The reason in words when the file layer itself refused (a link in the way), which no system
+// error code says.
+std::string& lastReason() {
+  thread_local std::string reason;
+  return reason;
+}
+
 // Keeps the system's reason for a failure that just happened, for lastFileError(); returns false.
 bool failed() {
   lastErrorCode() = GetLastError();
+  lastReason().clear();
   return false;
+}
+
+// Records the layer's own reason; returns false.
+bool failWith(const char* why) {
+  lastErrorCode() = ERROR_ACCESS_DENIED;
+  lastReason() = why;
+  return false;
+}
+
+// The path with its last component removed: the folder that holds it.
+std::string folderOf(const std::string& path) {
+  const std::string::size_type separator = path.find_last_of("\\/");
+  return separator == std::string::npos ? std::string(".") : path.substr(0, separator);
+}
+
+// The final path of an open handle (links and drive substitutions resolved), case-folded so that
+// two spellings of one folder compare equal; empty when the system cannot say.
+std::wstring foldedFinalPath(HANDLE handle) {
+  std::wstring path(MAX_PATH, L'\0');
+  DWORD length = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
+  if (length >= path.size()) {
+    path.resize(length + 1);
+    length = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
+  }
+  if (length == 0 || length >= path.size()) return std::wstring();
+  path.resize(length);
+  while (path.size() > 1 && path.back() == L'\\') path.pop_back();
+  CharUpperBuffW(path.data(), static_cast<DWORD>(path.size()));
+  return path;
+}
+
+// The folded final path of the folder at `path`, links followed; empty with the reason kept.
+std::wstring foldedFinalPathOfFolder(const std::string& path) {
+  HANDLE folder = CreateFileW(win32::toWide(path).c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (folder == INVALID_HANDLE_VALUE) return failed(), std::wstring();
+  std::wstring final = foldedFinalPath(folder);
+  if (final.empty()) failed();
+  CloseHandle(folder);
+  return final;
+}
+
+std::optional<std::wstring>& hostFolder() {
+  static std::optional<std::wstring> folder;
+  return folder;
+}
+
+// Why the folder setHostFolder named cannot be resolved; every write is refused with it.
+std::string& hostFolderUnusable() {
+  static std::string why;
+  return why;
+}
+
+// Whether the folder that holds `path` resolves inside the host's install folder (see setHostFolder).
+bool folderInsideHost(const std::string& path) {
+  if (!hostFolderUnusable().empty()) return failWith(hostFolderUnusable().c_str());
+  const std::optional<std::wstring>& host = hostFolder();
+  if (!host) return true;
+  const std::string folder = folderOf(path);
+  const std::wstring final = foldedFinalPathOfFolder(folder);
+  if (final.empty()) return false;
+  if (final == *host || (final.size() > host->size() && final.compare(0, host->size(), *host) == 0 &&
+                         final[host->size()] == L'\\'))
+    return true;
+  lastErrorCode() = ERROR_ACCESS_DENIED;
+  lastReason() = "the folder " + folder + " leads outside the host's folder";
+  return false;
+}
+
+// Why what is at `attributes` is no plain file, or null when it is one.
+const char* notAPlainFile(DWORD attributes) {
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return "a symbolic link is in the way";
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return "a folder is in the way";
+  return nullptr;
 }
 
 // The fault-injection hook; an injected failure reads as an I/O error.
@@ -82,15 +167,94 @@ class Win32File : public File {
     return static_cast<std::uint64_t>(bytes.QuadPart);
   }
 
+  // The access control list and the attributes of the file at `path`; Windows keeps its owner with
+  // the creator, as a replacement by ReplaceFile does.
+  bool takeAccessOf(const std::string& path) override {
+    if (!admit()) return false;
+    HANDLE original = CreateFileW(win32::toWide(path).c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (original == INVALID_HANDLE_VALUE) {
+      const DWORD error = GetLastError();
+      return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || failed();
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool plain = GetFileType(original) == FILE_TYPE_DISK;
+    bool ok = !plain || GetFileInformationByHandle(original, &info) != FALSE || failed();
+    if (ok && plain && notAPlainFile(info.dwFileAttributes) == nullptr) {
+      PACL dacl = nullptr;
+      PSECURITY_DESCRIPTOR descriptor = nullptr;
+      DWORD error = GetSecurityInfo(original, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                                    &descriptor);
+      if (error == ERROR_SUCCESS) {
+        SECURITY_DESCRIPTOR_CONTROL control = 0;
+        DWORD revision = 0;
+        GetSecurityDescriptorControl(descriptor, &control, &revision);
+        const SECURITY_INFORMATION which = DACL_SECURITY_INFORMATION | ((control & SE_DACL_PROTECTED) != 0
+                                                                            ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                                            : UNPROTECTED_DACL_SECURITY_INFORMATION);
+        error = SetSecurityInfo(handle_, SE_FILE_OBJECT, which, nullptr, nullptr, dacl, nullptr);
+        LocalFree(descriptor);
+      }
+      // A volume that keeps no access control lists has none to keep.
+      if (error != ERROR_SUCCESS && error != ERROR_NOT_SUPPORTED) ok = (SetLastError(error), failed());
+      FILE_BASIC_INFO basic{};
+      const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+      basic.FileAttributes = (info.dwFileAttributes & kept) != 0 ? info.dwFileAttributes & kept : FILE_ATTRIBUTE_NORMAL;
+      if (ok) ok = SetFileInformationByHandle(handle_, FileBasicInfo, &basic, sizeof basic) != FALSE || failed();
+    }
+    CloseHandle(original);
+    return ok;
+  }
+
  private:
   HANDLE handle_;
 };
 
 // CreateFileW without sharing and with normal attributes; null when it fails.
-std::unique_ptr<File> openWithoutSharing(const std::string& path, DWORD access, DWORD disposition) {
-  HANDLE handle = CreateFileW(win32::toWide(path).c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+std::unique_ptr<File> openWithoutSharing(const std::string& path, DWORD access, DWORD disposition, DWORD flags = 0) {
+  HANDLE handle =
+      CreateFileW(win32::toWide(path).c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL | flags, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return failed(), nullptr;
   return std::make_unique<Win32File>(handle);
+}
+
+// Opens the file at `path` for reading with `share`, never through a link: the link itself is
+// opened (FILE_FLAG_OPEN_REPARSE_POINT) and refused, as are a folder and anything that is not a file
+// on a disk. A link that the file system follows without calling it one (a POSIX link under Wine)
+// shows in the file's final path, which then is not its folder's final path and its name.
+HANDLE openPlainFileForReading(const std::string& path, DWORD share) {
+  HANDLE handle = CreateFileW(win32::toWide(path).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    failed();
+    const DWORD attributes = GetFileAttributesW(win32::toWide(path).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && notAPlainFile(attributes) != nullptr) failWith(notAPlainFile(attributes));
+    return INVALID_HANDLE_VALUE;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  const char* refusal = nullptr;
+  if (GetFileType(handle) != FILE_TYPE_DISK) {
+    refusal = "not a regular file";  // a pipe or a device (under Wine, a FIFO)
+  } else if (!GetFileInformationByHandle(handle, &info)) {
+    failed();
+    refusal = "";
+  } else {
+    refusal = notAPlainFile(info.dwFileAttributes);
+  }
+  if (refusal == nullptr) {
+    const std::wstring folder = foldedFinalPathOfFolder(folderOf(path));
+    std::wstring name = win32::toWide(path.substr(folderOf(path).size() + (folderOf(path).size() < path.size() ? 1 : 0)));
+    CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
+    const std::wstring final = foldedFinalPath(handle);
+    if (!folder.empty() && !final.empty() && final != folder + L"\\" + name) refusal = "a symbolic link is in the way";
+  }
+  if (refusal != nullptr) {
+    if (*refusal != '\0') failWith(refusal);
+    CloseHandle(handle);
+    return INVALID_HANDLE_VALUE;
+  }
+  return handle;
 }
 
 DWORD attributesOf(const std::string& path) { return GetFileAttributesW(win32::toWide(path).c_str()); }
@@ -120,23 +284,35 @@ bool canOpenForDeletion(const std::wstring& path) {
 }  // namespace
 
 std::unique_ptr<File> createFileForWriting(const std::string& path) {
-  if (!admit() || isReadOnlyFile(path)) return nullptr;
+  if (!admit() || !folderInsideHost(path) || isReadOnlyFile(path)) return nullptr;
   return openWithoutSharing(path, GENERIC_WRITE, CREATE_ALWAYS);
 }
 
+// WRITE_DAC: the new file may take the access control list of the file it replaces.
 std::unique_ptr<File> createNewFile(const std::string& path) {
-  if (!admit()) return nullptr;
-  return openWithoutSharing(path, GENERIC_WRITE, CREATE_NEW);
+  if (!admit() || !folderInsideHost(path)) return nullptr;
+  return openWithoutSharing(path, GENERIC_WRITE | WRITE_DAC, CREATE_NEW, FILE_FLAG_OPEN_REPARSE_POINT);
 }
 
 std::unique_ptr<File> openFileForReading(const std::string& path) {
   if (!admit()) return nullptr;
-  return openWithoutSharing(path, GENERIC_READ, OPEN_EXISTING);
+  HANDLE handle = openPlainFileForReading(path, 0);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  return std::make_unique<Win32File>(handle);
 }
 
 bool pathExists(const std::string& path) {
   if (!admit()) return false;
-  return attributesOf(path) != INVALID_FILE_ATTRIBUTES || failed();
+  if (attributesOf(path) != INVALID_FILE_ATTRIBUTES) return true;
+  failed();
+  // Some entries have no attributes to give (a FIFO under Wine) and are there all the same: the
+  // folder's listing says so. A name with wildcards is no entry.
+  if (path.find_first_of("*?") != std::string::npos) return false;
+  WIN32_FIND_DATAW entry;
+  HANDLE found = FindFirstFileW(win32::toWide(path).c_str(), &entry);
+  if (found == INVALID_HANDLE_VALUE) return false;
+  FindClose(found);
+  return true;
 }
 
 bool fileExists(const std::string& path) {
@@ -146,17 +322,17 @@ bool fileExists(const std::string& path) {
 }
 
 bool createDirectory(const std::string& path) {
-  if (!admit()) return false;
+  if (!admit() || !folderInsideHost(path)) return false;
   return CreateDirectoryW(win32::toWide(path).c_str(), nullptr) != FALSE || failed();
 }
 
 bool deleteFile(const std::string& path) {
-  if (!admit() || isReadOnlyFile(path)) return false;
+  if (!admit() || !folderInsideHost(path) || isReadOnlyFile(path)) return false;
   return DeleteFileW(win32::toWide(path).c_str()) != FALSE || failed();
 }
 
 bool moveFileReplacing(const std::string& from, const std::string& to) {
-  if (!admit() || isReadOnlyFile(to)) return false;
+  if (!admit() || !folderInsideHost(from) || !folderInsideHost(to) || isReadOnlyFile(to)) return false;
   const std::wstring target = win32::toWide(to);
   if (MoveFileExW(win32::toWide(from).c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE)
     return true;
@@ -169,7 +345,7 @@ bool moveFileReplacing(const std::string& from, const std::string& to) {
 }
 
 bool linkFile(const std::string& from, const std::string& to) {
-  if (!admit()) return false;
+  if (!admit() || !folderInsideHost(from) || !folderInsideHost(to)) return false;
   // A reparse point (a link) is never given a second name: its content is what would be kept.
   const DWORD attributes = attributesOf(from);
   if (attributes == INVALID_FILE_ATTRIBUTES) return failed();
@@ -181,7 +357,7 @@ bool linkFile(const std::string& from, const std::string& to) {
 }
 
 bool canReplace(const std::string& path, std::string& why) {
-  if (!admit()) return why = lastFileError(), false;
+  if (!admit() || !folderInsideHost(path)) return why = lastFileError(), false;
   const DWORD attributes = attributesOf(path);
   if (attributes == INVALID_FILE_ATTRIBUTES) return true;
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return why = "a folder is in the way", false;
@@ -199,9 +375,8 @@ bool flushFolderOf(const std::string&) { return admit(); }
 
 std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path) {
   if (!admit()) return std::nullopt;
-  HANDLE handle = CreateFileW(win32::toWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return failed(), std::nullopt;
+  HANDLE handle = openPlainFileForReading(path, FILE_SHARE_READ);
+  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
   std::vector<std::uint8_t> content;
   LARGE_INTEGER size{};
   bool ok = GetFileSizeEx(handle, &size) != FALSE;
@@ -252,9 +427,46 @@ std::vector<std::string> programsHolding(const std::string& path) {
 }
 
 std::string lastFileError() {
+  if (!lastReason().empty()) return lastReason();
   const DWORD code = lastErrorCode();
   return code == ERROR_SUCCESS ? std::string() : win32::systemErrorText(code);
 }
+
+bool setHostFolder(const std::string& installPath, std::string& why) {
+  hostFolder().reset();
+  hostFolderUnusable().clear();
+  if (installPath.empty()) return true;
+  std::string folder = installPath;
+  while (folder.size() > 3 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+  HANDLE handle = CreateFileW(win32::toWide(folder).c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  std::wstring final;
+  if (handle == INVALID_HANDLE_VALUE) {
+    failed();
+    why = "the host's folder " + installPath + ": " + lastFileError();
+  } else {
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool isFolder = GetFileInformationByHandle(handle, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    final = foldedFinalPath(handle);
+    if (final.empty()) failed();
+    CloseHandle(handle);
+    if (!isFolder) {
+      why = "the host's folder " + installPath + " is not a folder";
+    } else if (final.empty()) {
+      why = "the host's folder " + installPath + ": " + lastFileError();
+    } else {
+      hostFolder() = std::move(final);
+      return true;
+    }
+  }
+  hostFolderUnusable() = why;
+  return false;
+}
+
+namespace win32 {
+const std::optional<std::wstring>& hostFolderFinalPath() { return hostFolder(); }
+}  // namespace win32
 
 // Windows paths are native paths: there is no drive mapping to set up.
 void setDriveRoot(const std::string&) {}

@@ -72,9 +72,9 @@ TEST_F(Extractor, AFailedWriteReportsAndKeepsTheOlderFile) {
   const std::string target = folder_ / "file.dsr";
   testfiles::writeFile(target, "installed");
   // The operations of one extraction over an older file: look at whether the target already holds
-  // the file (is it there, open, read), look for a stale scratch file, create the scratch file, then
-  // write it; the write fails.
-  static char faultAt[] = "NEXLUME_FAULT_AT=6";
+  // the file (is it there, open, read), look for a stale scratch file, create the scratch file, give
+  // it the access of the file it replaces, then write it; the write fails.
+  static char faultAt[] = "NEXLUME_FAULT_AT=7";
   static char noFault[] = "NEXLUME_FAULT_AT=";
   putenv(faultAt);
   platform::resetFaultInjectionForTesting();

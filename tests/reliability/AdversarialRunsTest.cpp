@@ -160,22 +160,36 @@ TEST_F(UpdatedHost, TwoRunsAtOnceWithOneKilledLeaveTheTreeOfOneRun) {
   }
 }
 
-// A run that cannot take the lock in time writes nothing and says so (exit 4); one that can, waits.
-TEST_F(UpdatedHost, ARunWaitsForTheLockAndGivesUpWithStatusFour) {
-  const int held = ::open(prefix.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+// The lock is on the host's resolved folder: a run waits for it, says so at once, and gives up
+// writing nothing (exit 4); a prefix whose drive leads to the same host folder meets the same lock;
+// once the holder lets go, a waiting run completes.
+TEST_F(UpdatedHost, ARunWaitsForTheLockOnTheHostsFolderAndGivesUpWithStatusFour) {
+  TempFolder otherFolder;
+  const fs::path otherPrefix = otherFolder / "prefix";
+  copyTree(kExamplePrefix, otherPrefix);
+  fs::remove(otherPrefix / "dosdevices/c:");
+  fs::create_directory_symlink(prefix / "drive_c", otherPrefix / "dosdevices/c:");
+
+  const int held = ::open((prefix / kHostFolder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   ASSERT_GE(held, 0);
   ASSERT_EQ(::flock(held, LOCK_EX), 0);
-  const RunResult gaveUp = runInstaller(kSmallSetupExe, prefix, {{"NEXLUME_RUN_LOCK_WAIT_MS", "300"}});
-  EXPECT_EQ(gaveUp.exitCode, 4) << gaveUp.errors;
-  EXPECT_NE(gaveUp.errors.find("nexlume-q7-setup: nothing was written: another run on this host"), std::string::npos)
-      << gaveUp.errors;
-  EXPECT_TRUE(snapshot(prefix) == before) << "the run wrote something";
+  for (const fs::path& each : {prefix, otherPrefix}) {
+    SCOPED_TRACE(each.string());
+    const RunResult gaveUp = runInstaller(kSmallSetupExe, each, {{"NEXLUME_RUN_LOCK_WAIT_MS", "300"}});
+    EXPECT_EQ(gaveUp.exitCode, 4) << gaveUp.errors;
+    EXPECT_TRUE(gaveUp.errors.starts_with("nexlume-q7-setup: waiting for another run on this host, up to 300 ms\r\n"
+                                          "nexlume-q7-setup: nothing was written: another run on this host"))
+        << gaveUp.errors;
+    EXPECT_TRUE(snapshot(prefix) == before) << "the run wrote something";
+  }
 
-  const StartedRun waiting = startInstaller(kSmallSetupExe, prefix);
+  const StartedRun waiting = startInstaller(kSmallSetupExe, otherPrefix);
   std::this_thread::sleep_for(std::chrono::milliseconds(400));
   ::close(held);
   const RunResult waited = finishInstaller(waiting);
   EXPECT_EQ(waited.exitCode, 0) << waited.errors;
+  EXPECT_TRUE(waited.errors.starts_with("nexlume-q7-setup: waiting for another run on this host, up to 2 minutes\r\n"))
+      << waited.errors;
   expectEveryDescriptionHoldsTheUsersMedium();
 }
 
@@ -223,6 +237,130 @@ TEST(OutputReader, ThatGoesAwayCostsLinesNotFiles) {
     EXPECT_EQ(run.signal, 0) << "the run was ended by signal " << run.signal;
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(snapshot(prefix) == installed) << "the run installed something else than a run whose output was kept";
+  }
+}
+
+// A lock that cannot be taken for another reason than a busy run is a failure with its reason
+// (exit 1), not "another run held it". Root opens any folder, so the run is an ordinary user's.
+TEST_F(UpdatedHost, ALockThatCannotBeTakenIsAFailureWithItsReason) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to hand the prefix to another user";
+  const int user = 65534;  // nobody
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder.path())) {
+    if (!entry.is_symlink()) {
+      ASSERT_EQ(::chown(entry.path().c_str(), user, user), 0);
+    }
+  }
+  ASSERT_EQ(::chown(folder.path().c_str(), user, user), 0);
+  if (!executableBy(user, folder.path()) || installerCopyFor(user, kSmallSetupExe, folder.path()).empty())
+    GTEST_SKIP() << "user " << user << " cannot reach " << folder.path();
+  // The host's folder can be passed and written, not opened.
+  fs::permissions(prefix / kHostFolder, fs::perms::owner_read, fs::perm_options::remove);
+  const RunResult run = runInstaller(kSmallSetupExe, prefix, {}, {}, user);
+  fs::permissions(prefix / kHostFolder, fs::perms::owner_read, fs::perm_options::add);
+  EXPECT_EQ(run.exitCode, 1) << run.errors;
+  EXPECT_NE(run.errors.find("nothing was written: cannot open the host's folder"), std::string::npos) << run.errors;
+  EXPECT_NE(run.errors.find("Permission denied"), std::string::npos) << run.errors;
+  EXPECT_TRUE(snapshot(prefix) == before) << "the run wrote something";
+}
+
+// A link, a FIFO or a folder at an installed description is kept as it is, with its reason, on
+// every run: never read through, copied, linked to, or waited on.
+TEST_F(UpdatedHost, WhatIsNoPlainFileAtADescriptionIsKeptAndNeverRead) {
+  const std::string name = "Nexlume Q7 D4.dsr";
+  const fs::path at = device / name;
+  const fs::path secret = folder / "secret";
+  writeFile(secret, "<root>" + std::string(4000, 's') + "</root>");  // larger than the probe, not a description
+  fs::permissions(secret, fs::perms::owner_read | fs::perms::owner_write);
+  const struct {
+    const char* what;
+    std::function<void()> plant;
+    const char* reason;
+  } cases[] = {
+      {"a link to a root-only file outside", [&] { fs::create_symlink(secret, at); }, "a symbolic link is in the way"},
+      {"a link to /proc/self/environ", [&] { fs::create_symlink("/proc/self/environ", at); }, "a symbolic link is in the way"},
+      {"a FIFO", [&] { ASSERT_EQ(::mkfifo(at.c_str(), 0644), 0); }, "not a regular file"},
+      {"a folder", [&] { fs::create_directory(at); }, "a folder is in the way"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(at);
+    fs::remove(device / (name + ".bak"));
+    c.plant();
+    const fs::file_status planted = fs::symlink_status(at);
+    for (int round = 1; round <= 2; ++round) {
+      SCOPED_TRACE("run " + std::to_string(round));
+      const RunResult run = runInstaller(kSmallSetupExe, prefix, {}, {}, -1, 30);
+      EXPECT_FALSE(run.timedOut) << "the run hung";
+      EXPECT_EQ(run.exitCode, 1) << run.errors;
+      EXPECT_NE(run.errors.find(name + ": kept unchanged: the installed description cannot be opened or read: " + c.reason),
+                std::string::npos)
+          << run.errors;
+      EXPECT_EQ(fs::symlink_status(at).type(), planted.type());
+      EXPECT_FALSE(fs::exists(fs::symlink_status(device / (name + ".bak")))) << "something was backed up";
+      EXPECT_FALSE(fs::exists(fs::symlink_status(device / (name + ".bak.out"))));
+    }
+  }
+  EXPECT_EQ(readFile(secret), "<root>" + std::string(4000, 's') + "</root>");
+  std::vector<std::string> others(kDescriptions);
+  std::erase(others, name);
+  for (const std::string& other : others) EXPECT_TRUE(holdsUserMedium(device / other)) << other;
+}
+
+// A folder of the host replaced by a link to a folder outside it takes nothing, on either run, and
+// the dry run foresees the failure.
+TEST_F(UpdatedHost, AFolderLinkedOutsideTheHostTakesNothing) {
+  for (const char* linked : {"Tessaprint/Device", "Profiles"}) {
+    SCOPED_TRACE(linked);
+    TempFolder outsideFolder;
+    const fs::path inHost = prefix / kHostFolder / linked;
+    const fs::path outside = outsideFolder / "moved";
+    fs::rename(inHost, outside);
+    fs::create_directory_symlink(outside, inHost);
+    // A file there that the run has to write again (one that already holds its bytes is left alone).
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(outside))
+      if (entry.is_regular_file() && !entry.path().string().ends_with(".dsr")) {
+        writeFile(entry.path(), readFile(entry.path()) + "edited");
+        break;
+      }
+    const Snapshot outsideBefore = snapshot(outsideFolder.path());
+
+    const RunResult dry = runInstaller(kSmallSetupExe, prefix, {}, {"--dry-run"});
+    EXPECT_EQ(dry.exitCode, 1) << dry.errors;
+    for (int round = 1; round <= 2; ++round) {
+      const RunResult run = runInstaller(kSmallSetupExe, prefix);
+      EXPECT_EQ(run.exitCode, 1) << run.errors;
+      EXPECT_NE(run.errors.find("leads outside the host's folder"), std::string::npos) << run.errors;
+      EXPECT_TRUE(snapshot(outsideFolder.path()) == outsideBefore) << "something was written outside the host";
+    }
+    fs::remove(inHost);
+    fs::rename(outside, inHost);
+  }
+  expectEveryDescriptionHoldsTheUsersMedium();
+}
+
+// A description owned by the user who runs the host, readable by nobody else, stays so through the
+// update of a run as root that replaces it, and so does its backup; the next run leaves both alone.
+TEST_F(UpdatedHost, AnUpdateAsRootKeepsADescriptionsOwnerAndMode) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to give the descriptions to another user";
+  for (const std::string& name : kDescriptions) {
+    // A comment after the root: the file loads as it is, and its merge is written in its place.
+    writeFile(device / name, readFile(device / name) + "<!-- edited by the user -->\n");
+    ASSERT_EQ(::chown((device / name).c_str(), 1000, 1000), 0);
+    ASSERT_EQ(::chmod((device / name).c_str(), 0600), 0);
+  }
+  for (int round = 1; round <= 2; ++round) {
+    SCOPED_TRACE("run " + std::to_string(round));
+    const RunResult run = runInstaller(kSmallSetupExe, prefix);
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    for (const std::string& name : kDescriptions)
+      for (const fs::path& path : {device / name, device / (name + ".bak")}) {
+        struct stat info{};
+        ASSERT_EQ(::lstat(path.c_str(), &info), 0) << path;
+        EXPECT_EQ(info.st_uid, 1000u) << path;
+        EXPECT_EQ(info.st_gid, 1000u) << path;
+        EXPECT_EQ(info.st_mode & 07777, 0600u) << path;
+      }
+    expectEveryDescriptionHoldsTheUsersMedium();
   }
 }
 

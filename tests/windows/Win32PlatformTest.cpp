@@ -2,7 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +19,7 @@
 #include "platform/Registry.h"
 #include "platform/Resources.h"
 #include "platform/RunLock.h"
+#include "platform/win32/WideText.h"
 
 namespace {
 
@@ -256,24 +260,32 @@ TEST(FileSystem, AReplacingWriteKeepsTheReplacedFileAsItsBackup) {
   EXPECT_FALSE(platform::pathExists(target + ".out"));
 }
 
-// The run lock is a named mutex: a second holder waits, gives up after its wait, and gets the lock
-// once the first lets go.
-TEST(RunLock, ASecondRunWaitsForTheFirst) {
+// The run lock is a named mutex of the host's folder: a second holder says at once that it waits,
+// gives up after its wait, and gets the lock once the first lets go; the same folder named another
+// way (other case, a trailing separator) is the same lock, another folder is not.
+TEST(RunLock, ASecondRunOnTheSameFolderWaitsForTheFirst) {
+  TempFolder host;
+  TempFolder other;
   std::string why;
-  std::unique_ptr<platform::HostRunLock> first = platform::acquireHostRunLock(std::chrono::milliseconds(0), why);
-  ASSERT_TRUE(first) << why;
+  ASSERT_TRUE(platform::setHostFolder(host.path(u8""), why)) << why;
+  platform::RunLockResult first = platform::acquireHostRunLock(std::chrono::milliseconds(0));
+  ASSERT_TRUE(first.lock) << first.why;
   // A mutex is its owning thread's, so the second run is another thread.
-  auto tryFromAnotherThread = [](DWORD waitMs) {
-    struct Attempt {
-      DWORD wait;
-      bool got = false;
-      std::string why;
-    } attempt{waitMs, false, std::string()};
+  struct Attempt {
+    std::string folder;
+    DWORD wait;
+    int toldWaiting = 0;
+    platform::RunLockResult result;
+  };
+  auto tryFromAnotherThread = [](const std::string& folder, DWORD waitMs) {
+    Attempt attempt{folder, waitMs, 0, {}};
     HANDLE thread = CreateThread(
         nullptr, 0,
         [](void* data) -> DWORD {
           auto* a = static_cast<Attempt*>(data);
-          a->got = platform::acquireHostRunLock(std::chrono::milliseconds(a->wait), a->why) != nullptr;
+          std::string ignored;
+          platform::setHostFolder(a->folder, ignored);
+          a->result = platform::acquireHostRunLock(std::chrono::milliseconds(a->wait), [a] { ++a->toldWaiting; });
           return 0;
         },
         &attempt, 0, nullptr);
@@ -281,11 +293,111 @@ TEST(RunLock, ASecondRunWaitsForTheFirst) {
     CloseHandle(thread);
     return attempt;
   };
-  const auto refused = tryFromAnotherThread(200);
-  EXPECT_FALSE(refused.got);
-  EXPECT_NE(refused.why.find("another run on this host held it"), std::string::npos) << refused.why;
-  first.reset();
-  EXPECT_TRUE(tryFromAnotherThread(200).got);
+  std::string otherSpelling = host.path(u8"");
+  for (char& c : otherSpelling) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (const std::string& sameFolder : {host.path(u8""), otherSpelling + "\\"}) {
+    SCOPED_TRACE(sameFolder);
+    const Attempt refused = tryFromAnotherThread(sameFolder, 200);
+    EXPECT_FALSE(refused.result.lock);
+    EXPECT_TRUE(refused.result.busy);
+    EXPECT_EQ(refused.toldWaiting, 1);
+    EXPECT_NE(refused.result.why.find("another run on this host held it"), std::string::npos) << refused.result.why;
+  }
+  EXPECT_TRUE(tryFromAnotherThread(other.path(u8""), 200).result.lock) << "another folder has its own lock";
+  first.lock.reset();
+  const Attempt taken = tryFromAnotherThread(host.path(u8""), 200);
+  EXPECT_TRUE(taken.result.lock);
+  EXPECT_EQ(taken.toldWaiting, 0);
+  platform::setHostFolder("", why);
+}
+
+// Whether a symbolic link could be made and is there (Wine 8 reports success and makes none).
+bool madeSymbolicLink(const std::filesystem::path& link, const std::filesystem::path& target, DWORD flags) {
+  return CreateSymbolicLinkW(link.c_str(), target.c_str(), flags) && GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Reading never goes through a link nor opens a folder as a file.
+TEST(FileSystem, OnlyPlainFilesAreRead) {
+  TempFolder folder;
+  writeFile(folder.path(u8"outside.dsr"), std::string(2000, 's'));
+  ASSERT_TRUE(CreateDirectoryW(folder.native(u8"folder.dsr").c_str(), nullptr));
+  EXPECT_FALSE(platform::openFileForReading(folder.path(u8"folder.dsr")));
+  EXPECT_EQ(platform::lastFileError(), "a folder is in the way");
+  EXPECT_FALSE(platform::readWholeFile(folder.path(u8"folder.dsr")));
+  EXPECT_EQ(platform::lastFileError(), "a folder is in the way");
+  if (!madeSymbolicLink(folder.native(u8"link.dsr"), folder.native(u8"outside.dsr"), 0))
+    GTEST_SKIP() << "no symbolic links made by this system (Wine's links are POSIX links, tried in wine-e2e.sh)";
+  EXPECT_FALSE(platform::openFileForReading(folder.path(u8"link.dsr")));
+  EXPECT_EQ(platform::lastFileError(), "a symbolic link is in the way");
+  EXPECT_FALSE(platform::readWholeFile(folder.path(u8"link.dsr")));
+  EXPECT_EQ(platform::lastFileError(), "a symbolic link is in the way");
+}
+
+// With the host's folder set, a folder link below it that leads outside takes no file and no
+// folder, and the dry run's check says so.
+TEST(FileSystem, AFolderThatLeadsOutsideTheHostTakesNothing) {
+  TempFolder host;
+  TempFolder outside;
+  if (!madeSymbolicLink(host.native(u8"Device"), outside.native(u8""), SYMBOLIC_LINK_FLAG_DIRECTORY))
+    GTEST_SKIP() << "no symbolic links made by this system (Wine's links are POSIX links, tried in wine-e2e.sh)";
+  std::string why;
+  ASSERT_TRUE(platform::setHostFolder(host.path(u8""), why)) << why;
+  const std::string reason = "the folder " + host.path(u8"Device") + " leads outside the host's folder";
+  EXPECT_FALSE(platform::writeFileReplacing(host.path(u8"Device\\x.dsr"), "new"));
+  EXPECT_FALSE(platform::createDirectory(host.path(u8"Device\\Sub")));
+  EXPECT_EQ(platform::lastFileError(), reason);
+  EXPECT_FALSE(platform::canReplace(host.path(u8"Device\\x.dsr"), why));
+  EXPECT_EQ(why, reason);
+  EXPECT_TRUE(std::filesystem::is_empty(outside.native(u8"")));
+  EXPECT_TRUE(platform::writeFileReplacing(host.path(u8"x.dsr"), "inside"));
+  platform::setHostFolder("", why);
+}
+
+// The security descriptor's access control list of a file, in its text form.
+std::string daclOf(const std::filesystem::path& path) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr,
+                            &descriptor) != ERROR_SUCCESS)
+    return "(none)";
+  wchar_t* text = nullptr;
+  std::string result = "(none)";
+  if (ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
+    result = platform::win32::toUtf8(text);
+    LocalFree(text);
+  }
+  LocalFree(descriptor);
+  return result;
+}
+
+// A replaced file keeps its attributes and its access control list, and so does its backup. Wine
+// keeps the attributes (hidden, archive); it has no access control lists of files to keep.
+TEST(FileSystem, AReplacedFileKeepsItsAttributesAndAccess) {
+  TempFolder folder;
+  const std::string target = folder.path(u8"d.dsr");
+  writeFile(target, "installed");
+  PSECURITY_DESCRIPTOR wanted = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;FA;;;BA)(A;;FR;;;BU)", SDDL_REVISION_1, &wanted, nullptr));
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL dacl = nullptr;
+  ASSERT_TRUE(GetSecurityDescriptorDacl(wanted, &present, &dacl, &defaulted));
+  ASSERT_EQ(SetNamedSecurityInfoW(folder.native(u8"d.dsr").wstring().data(), SE_FILE_OBJECT,
+                                  DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr, dacl, nullptr),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  LocalFree(wanted);
+  ASSERT_TRUE(SetFileAttributesW(folder.native(u8"d.dsr").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+  const std::string acl = daclOf(folder.native(u8"d.dsr"));
+  // Wine keeps no list it is given (it shows one made from the POSIX mode): only Windows tests it.
+  const bool listKept = acl.find("(A;;FR;;;BU)") != std::string::npos;
+  const DWORD attributes = GetFileAttributesW(folder.native(u8"d.dsr").c_str());
+
+  ASSERT_TRUE(platform::writeFileReplacing(target, "merged", target + ".bak"));
+  EXPECT_EQ(contentOf(folder.native(u8"d.dsr")), "merged");
+  for (const std::u8string name : {u8"d.dsr", u8"d.dsr.bak"}) {
+    if (listKept) {
+      EXPECT_EQ(daclOf(folder.native(name)), acl) << utf8(name);
+    }
+    EXPECT_EQ(GetFileAttributesW(folder.native(name).c_str()), attributes) << utf8(name);
+  }
 }
 
 TEST(FileSystem, TheFaultInjectionHookCountsEveryOperation) {

@@ -262,6 +262,69 @@ for round in 1 2; do
   check "run $round: the same installed tree as the POSIX build" trees_agree "$windows_folder" "$posix_folder"
 done
 
+echo "=== things planted in the host: kept or refused alike by both builds, nothing read or written outside"
+outside="$work/outside"
+mkdir -p "$outside"
+# A file only root may read, larger than the probe read: never read through a link, never copied.
+perl -e 'print "<root>", "s" x 4000, "</root>"' >"$outside/secret"
+chmod 600 "$outside/secret"
+description="Tessaprint/Device/Nexlume Q7 D4.dsr"
+# plant_and_run NAME PLANT RESTORE: PLANT FOLDER puts the thing into an install folder and RESTORE
+# FOLDER takes it away; both builds run on their own tree (each under 60 s: a FIFO must not block).
+plant_and_run() {
+  local name=$1 plant=$2 restore=$3
+  cp -a "$outside" "$work/outside-before"
+  "$plant" "$windows_folder"
+  "$plant" "$posix_folder"
+  WINEDEBUG=-all,warn+seh timeout 60 wine "$setup_exe" >/dev/null 2>"$work/$name.debug" </dev/null
+  echo $? >"$work/$name.status"
+  debug_lines "$work/$name.debug" >"$work/$name"
+  timeout 60 "$native_setup" --prefix "$work/posix-prefix" 2>"$work/$name-posix" >/dev/null </dev/null
+  echo $? >"$work/$name-posix.status"
+  "$restore" "$windows_folder"
+  "$restore" "$posix_folder"
+  check "$name: exit status 1" status_is "$work/$name" 1
+  check "$name: the POSIX build's exit status 1" status_is "$work/$name-posix" 1
+  check "$name: the same lines as the POSIX build" same_lines_but_cut "$work/$name" "$work/$name-posix"
+  check "$name: nothing outside the host read into it or written" diff -r "$work/outside-before" "$outside"
+  rm -rf "$work/outside-before"
+}
+# Whether the Windows lines $1 are the POSIX lines $2, where a line that Wine's channel cut short
+# ("CUT: " and the escaped start of it) only has to begin the same.
+same_lines_but_cut() {
+  perl -e '
+    open(my $w, "<", $ARGV[0]) or die; open(my $p, "<", $ARGV[1]) or die;
+    my @w = <$w>; my @p = <$p>;
+    exit 1 if @w != @p;
+    for my $i (0 .. $#w) {
+      my ($windows, $posix) = ($w[$i], $p[$i]);
+      if ($windows =~ /^CUT: (.*)$/) {
+        (my $start = $1) =~ s/\\(x([0-9a-fA-F]{2})|.)/defined $2 ? chr(hex $2) : ($1 eq "r" ? "\r" : $1 eq "n" ? "\n" : $1 eq "t" ? "\t" : $1)/ge;
+        exit 1 unless index($posix, $start) == 0;
+      } else {
+        exit 1 unless $windows eq $posix;
+      }
+    }' "$1" "$2" || { diff "$1" "$2" | head -6; return 1; }
+}
+link_at_description() { mv "$1/$description" "$1/$description.saved" && ln -s "$outside/secret" "$1/$description"; }
+fifo_at_description() { mv "$1/$description" "$1/$description.saved" && mkfifo "$1/$description"; }
+put_description_back() { rm -f "$1/$description" && mv "$1/$description.saved" "$1/$description"; }
+device_linked_outside() { mv "$1/Tessaprint/Device" "$1/Tessaprint/Device.saved" && ln -s "$(mktemp -d "$work/outside-device.XXXXXX")" "$1/Tessaprint/Device"; }
+put_device_back() { rm "$1/Tessaprint/Device" && mv "$1/Tessaprint/Device.saved" "$1/Tessaprint/Device"; }
+plant_and_run link-at-description link_at_description put_description_back
+check "a link at a description: kept with its reason" \
+  grep -q "Nexlume Q7 D4.dsr: kept unchanged: .*a symbolic link is in the way" "$work/link-at-description"
+plant_and_run fifo-at-description fifo_at_description put_description_back
+check "a FIFO at a description: kept with its reason" \
+  grep -q "Nexlume Q7 D4.dsr: kept unchanged: .*not a regular file" "$work/fifo-at-description"
+plant_and_run device-linked-outside device_linked_outside put_device_back
+# Wine's channel cuts these long lines before the reason: it is read from the POSIX build's lines,
+# which the Windows lines were found to begin alike.
+check "the device folder linked outside: refused with its reason" \
+  grep -q "Device leads outside the host's folder" "$work/device-linked-outside-posix"
+check "the device folder linked outside: nothing written there" bash -c "[[ -z \$(find '$work'/outside-device.* -mindepth 1) ]]"
+check "after the planted things: the same installed tree as the POSIX build" trees_agree "$windows_folder" "$posix_folder"
+
 echo "=== the log, the dry run and a usage error"
 log_dir="$WINEPREFIX/drive_c/nexlume-logs"
 mkdir -p "$log_dir"
