@@ -435,8 +435,9 @@ TEST_F(DomSave, AFailedSaveLeavesNoPartialFile) {
   }
 
   // A save into a new file looks whether the file already holds the text (1), for a stale scratch
-  // file (2), creates the scratch file (3) and writes it in one call (4): make the write fail.
-  static char faultAt[] = "NEXLUME_FAULT_AT=4";
+  // file (2), creates the scratch file (3), gives it the access of a file it replaces (4) and writes
+  // it in one call (5): make the write fail.
+  static char faultAt[] = "NEXLUME_FAULT_AT=5";
   static char noFault[] = "NEXLUME_FAULT_AT=";
   const std::string path = folder_.path("out.xml");
   putenv(faultAt);
