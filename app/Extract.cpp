@@ -34,7 +34,6 @@ int g_extractionCounter = 0;
 
 namespace {
 
-std::string g_lastFailure;
 
 enum class WriteMode {
   Replacing,  // through a scratch file renamed over the target
@@ -83,31 +82,20 @@ ExtractionResult extract(const std::string& targetPath, int resourceId, WriteMod
   return {false, written.reason, written.inUse};
 }
 
-// The bool form, which leaves its reason for lastExtractionFailure().
-bool extractKeepingFailure(const std::string& targetPath, int resourceId, WriteMode mode, const std::string& backupPath = {}) {
-  ExtractionResult result = extract(targetPath, resourceId, mode, backupPath);
-  g_lastFailure = std::move(result.failure);
-  return result.written;
-}
-
 }  // namespace
 
 bool ExtractResourceToFile(const std::string& targetPath, int resourceId, const std::string& backupPath) {
-  return extractKeepingFailure(targetPath, resourceId, WriteMode::Replacing, backupPath);
+  return extractResource(targetPath, resourceId, backupPath).written;
 }
 
-ExtractionResult extractResource(const std::string& targetPath, int resourceId) {
-  ExtractionResult result = extract(targetPath, resourceId, WriteMode::Replacing);
-  g_lastFailure = result.failure;
-  return result;
+ExtractionResult extractResource(const std::string& targetPath, int resourceId, const std::string& backupPath) {
+  return extract(targetPath, resourceId, WriteMode::Replacing, backupPath);
 }
 
-bool extractResourceToNewFile(const std::string& targetPath, int resourceId) {
-  return extractKeepingFailure(targetPath, resourceId, WriteMode::NewFile);
+ExtractionResult extractResourceToNewFile(const std::string& targetPath, int resourceId) {
+  return extract(targetPath, resourceId, WriteMode::NewFile);
 }
 
 int extractionCallCount() { return g_extractionCounter; }
-
-const std::string& lastExtractionFailure() { return g_lastFailure; }
 
 }  // namespace app

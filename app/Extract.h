@@ -18,17 +18,13 @@ struct ExtractionResult {
   bool inUse = false;   // it failed only because another program holds the target open
 };
 // ExtractResourceToFile with its result as a value.
-ExtractionResult extractResource(const std::string& targetPath, int resourceId);
+ExtractionResult extractResource(const std::string& targetPath, int resourceId, const std::string& backupPath = {});
 
 // As ExtractResourceToFile, for a scratch file that the caller reads back and removes: written to
 // `targetPath` itself, created exclusively after a stale file or link there is removed.
-bool extractResourceToNewFile(const std::string& targetPath, int resourceId);
+ExtractionResult extractResourceToNewFile(const std::string& targetPath, int resourceId);
 
 // The number of extraction calls made so far in this process (the number of the last line printed).
 int extractionCallCount();
-
-// Why the last extraction failed, in words (the system's reason where it gave one); empty after a
-// success.
-const std::string& lastExtractionFailure();
 
 }  // namespace app

@@ -68,8 +68,9 @@ MergeOutcome replaceUnmerged(const std::string& targetPath, int resourceId, cons
   MergeOutcome outcome;
   outcome.kind = MergeOutcome::Kind::Replaced;
   outcome.notice = unmergedNotice(verdict, keptAt, false);
-  outcome.succeeded = ExtractResourceToFile(targetPath, resourceId, platform::backupPathFor(targetPath));
-  if (!outcome.succeeded) outcome.failure = "the new description could not be written: " + lastExtractionFailure();
+  const ExtractionResult written = extractResource(targetPath, resourceId, platform::backupPathFor(targetPath));
+  outcome.succeeded = written.written;
+  if (!outcome.succeeded) outcome.failure = "the new description could not be written: " + written.failure;
   return outcome;
 }
 
@@ -85,8 +86,9 @@ MergeOutcome mergeInstalledDescription(const std::string& targetPath, int resour
     case Installed::Missing: {
       MergeOutcome outcome;
       outcome.kind = MergeOutcome::Kind::Replaced;
-      outcome.succeeded = ExtractResourceToFile(targetPath, resourceId);
-      if (!outcome.succeeded) outcome.failure = "the new description could not be written: " + lastExtractionFailure();
+      const ExtractionResult written = extractResource(targetPath, resourceId);
+      outcome.succeeded = written.written;
+      if (!outcome.succeeded) outcome.failure = "the new description could not be written: " + written.failure;
       return outcome;
     }
     case Installed::NotWellFormed:
@@ -99,8 +101,8 @@ MergeOutcome mergeInstalledDescription(const std::string& targetPath, int resour
 
   // The new description as carried, in a file created fresh. A stale P.tmp that cannot be removed
   // fails here: it is never read as the new description.
-  if (!extractResourceToNewFile(newPath, resourceId))
-    return kept("the new description cannot be written beside it: " + lastExtractionFailure());
+  if (const ExtractionResult carried = extractResourceToNewFile(newPath, resourceId); !carried.written)
+    return kept("the new description cannot be written beside it: " + carried.failure);
   DeviceSeriesIO2 mergedIO(targetPath);
   {
     DeviceSeriesIO2 newIO(newPath);

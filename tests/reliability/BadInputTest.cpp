@@ -481,7 +481,8 @@ const std::vector<Case>& catalogue() {
        },
        Outcome::RunFails},
       {"RegistryInstallPathOnAnUnmappedDrive", Place::SystemReg,
-       [](const Inputs& in) { return withInstallPath(in, "\"Q:\\\\Tarvel\\\\\""); }, Outcome::RunFails},
+       // A folder on a drive the prefix does not have is not there: one line, nothing written (exit 3).
+       [](const Inputs& in) { return withInstallPath(in, "\"Q:\\\\Tarvel\\\\\""); }, Outcome::HostNotFound},
       {"RegistryUserSettingsOfEveryType", Place::SystemReg,
        [](const Inputs& in) {
          std::string text = replaced(in.systemReg, "\"InkConfig\"=\"DURA-UV4 CMYK\"", "\"InkConfig\"=dword:ffffffff");
