@@ -40,13 +40,14 @@ bool isNameChar(std::uint32_t c) {
   return isNameStart(c) || c == 0xB7 || (c >= 0x300 && c <= 0x36F) || (c >= 0x203F && c <= 0x2040);
 }
 
+}  // namespace
+
 bool isXmlChar(std::uint32_t c) {
   return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
          (c >= 0x10000 && c <= 0x10FFFF);
 }
 
-// The code point at p[i] and its length in bytes; length 0 for a byte sequence that is not UTF-8.
-std::uint32_t decodeAt(const char* p, std::size_t n, std::size_t i, std::size_t& length) {
+std::uint32_t decodeUtf8At(const char* p, std::size_t n, std::size_t i, std::size_t& length) {
   const auto b = static_cast<unsigned char>(p[i]);
   length = 0;
   std::uint32_t c;
@@ -72,9 +73,13 @@ std::uint32_t decodeAt(const char* p, std::size_t n, std::size_t i, std::size_t&
     if ((next & 0xC0) != 0x80) return 0;
     c = (c << 6) | (next & 0x3Fu);
   }
+  const bool overlong = (count == 3 && c < 0x800) || (count == 4 && c < 0x10000);
+  if (overlong || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
   length = count;
   return c;
 }
+
+namespace {
 
 // The length of the name that starts at `at` (0 when none does).
 std::size_t nameLengthAt(const char* p, std::size_t n, std::size_t at) {
@@ -87,7 +92,7 @@ std::size_t nameLengthAt(const char* p, std::size_t n, std::size_t at) {
       continue;
     }
     std::size_t length = 0;
-    const std::uint32_t c = decodeAt(p, n, i, length);
+    const std::uint32_t c = decodeUtf8At(p, n, i, length);
     if (length == 0 || !(i == at ? isNameStart(c) : isNameChar(c))) break;
     i += length;
   }

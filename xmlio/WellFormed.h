@@ -2,6 +2,7 @@
 // The one judge of well-formedness, shared by both builds: XML 1.0's rules checked on a document's
 // text, so that whether an installed file counts as "not XML" never depends on which parser reads it.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -40,6 +41,12 @@ struct Judgement {
 // root, name and reference syntax, only the five predefined entities, comment, CDATA and processing-
 // instruction syntax, unique attributes, matching tags. One that declares anything is Declined.
 Judgement judgeWellFormedness(std::string_view text);
+
+// Whether a code point may appear in an XML document.
+bool isXmlChar(std::uint32_t c);
+// The code point of the UTF-8 sequence at p[i] (of n bytes) and its length; length 0 when the bytes
+// there are no well-formed UTF-8 (cut short, overlong, a surrogate, beyond U+10FFFF).
+std::uint32_t decodeUtf8At(const char* p, std::size_t n, std::size_t i, std::size_t& length);
 
 // An element, attribute or processing-instruction name as XML 1.0 defines one (UTF-8).
 bool isValidName(std::string_view name);

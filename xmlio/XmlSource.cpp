@@ -57,12 +57,6 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lower(x) == lower(y); });
 }
 
-// Whether a code point may appear in an XML document.
-bool isXmlChar(std::uint32_t c) {
-  return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
-         (c >= 0x10000 && c <= 0x10FFFF);
-}
-
 bool convertUtf16(const std::vector<std::uint8_t>& bytes, std::size_t start, bool bigEndian,
                   std::vector<std::uint8_t>& out, std::string& error) {
   if ((bytes.size() - start) % 2 != 0) {
@@ -144,27 +138,9 @@ Judgement checkCharacters(std::string_view text) {
     const std::uint8_t b = p[i];
     if (b == 0) return Judgement::notWellFormed(i, "a zero byte");
     if (b < 0x80) return Judgement::notWellFormed(i, "a control character that XML does not allow");
-    std::size_t length;
-    std::uint32_t c;
-    if (b >= 0xC2 && b <= 0xDF) {
-      length = 2;
-      c = b & 0x1Fu;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      length = 3;
-      c = b & 0x0Fu;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      length = 4;
-      c = b & 0x07u;
-    } else {
-      return Judgement::notWellFormed(i, "invalid UTF-8");
-    }
-    if (n - i < length) return Judgement::notWellFormed(i, "invalid UTF-8");
-    for (std::size_t k = 1; k < length; ++k) {
-      if ((p[i + k] & 0xC0) != 0x80) return Judgement::notWellFormed(i, "invalid UTF-8");
-      c = (c << 6) | (p[i + k] & 0x3Fu);
-    }
-    const bool overlong = (length == 3 && c < 0x800) || (length == 4 && c < 0x10000);
-    if (overlong || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return Judgement::notWellFormed(i, "invalid UTF-8");
+    std::size_t length = 0;
+    const std::uint32_t c = decodeUtf8At(text.data(), n, i, length);
+    if (length == 0) return Judgement::notWellFormed(i, "invalid UTF-8");
     if (!isXmlChar(c)) return Judgement::notWellFormed(i, "a character that XML does not allow");
     i += length;
   }
