@@ -265,7 +265,8 @@ std::unique_ptr<File> openMapped(const std::string& path, int flags, bool trunca
   if (::fstat(fd, &info) != 0) return failWithErrno(), nullptr;
   if (!S_ISREG(info.st_mode)) return failWith(notAPlainFile(info)), nullptr;
   if (writing && isReadOnlyFile(info)) return failWith("the file is read-only"), nullptr;
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return failInUse(), nullptr;
+  // Readers share the file, as Windows' read sharing lets them; a writer needs it alone.
+  if (::flock(fd, (writing ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) return failInUse(), nullptr;
   if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) return failWithErrno(), nullptr;
   if (truncate && ::ftruncate(fd, 0) != 0) return failWithErrno(), nullptr;
   return file;
