@@ -31,12 +31,13 @@ TEST(WriteOrMerge, ExactlyOneFullReadOf1024BytesMeansMerge) {
   EXPECT_EQ(ProbeInstalledDescription(folder / "missing.dsr"), InstalledDescription::Absent);
   EXPECT_EQ(ProbeInstalledDescription(folder.path()), InstalledDescription::Unreadable) << "a folder is not a description";
 
-  // A file held open without sharing cannot be probed: it may hold the user's media, so it is kept,
-  // and the probe says why.
+  // A file another program holds open for writing cannot be probed: it may hold the user's media, so
+  // it is kept, and the probe says why. (Readers share a file; a writer holds it alone.)
   const std::string held = folder / "held.dsr";
-  testfiles::writeFile(held, std::string(2048, '<'));
-  auto holder = platform::openFileForReading(held);
+  auto holder = platform::createNewFile(held);
   ASSERT_TRUE(holder);
+  const std::string content(2048, '<');
+  ASSERT_EQ(holder->write(content.data(), content.size()), std::optional<std::size_t>(content.size()));
   std::string why;
   EXPECT_EQ(ProbeInstalledDescription(held, &why), InstalledDescription::Unreadable);
   EXPECT_FALSE(why.empty());
