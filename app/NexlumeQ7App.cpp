@@ -55,8 +55,8 @@ winapp::BOOL CNexlumeQ7App::InitInstance() {
     if (verboseOutput())
       verboseLine("host found: InstallPath " + installation.InstallPath + " (" + folder + "); XML DOM: " + dom::domComponentName());
     // A host whose folder is gone (uninstalled, a drive not there) gets one line, not a failure per file.
-    const bool folderThere = platform::pathExists(installation.InstallPath);
-    const std::string whyNotThere = folderThere ? "a file is in its place" : platform::lastFileError();
+    const platform::FileResult folderThere = platform::pathExists(installation.InstallPath);
+    const std::string whyNotThere = folderThere ? "a file is in its place" : folderThere.reason;
     if (!folderThere || platform::fileExists(installation.InstallPath)) {
       hostLookupFailure_ = "the installation folder " + installation.InstallPath + " (InstallPath of " +
                            installation.keyName() + ") is not there" + (whyNotThere.empty() ? "" : ": " + whyNotThere);
@@ -260,19 +260,19 @@ CNexlumeQ7App::StepResult CNexlumeQ7App::previewDescription(const std::string& t
 }
 
 InstalledDescription ProbeInstalledDescription(const std::string& targetPath, std::string* whyUnreadable, bool* inUse) {
-  std::unique_ptr<platform::File> installed = platform::openFileForReading(targetPath);
+  const platform::OpenedFile installed = platform::openFileForReading(targetPath);
   if (!installed) {
-    if (whyUnreadable != nullptr) *whyUnreadable = platform::lastFileError();
-    if (inUse != nullptr) *inUse = platform::lastFileErrorMeansInUse();
+    if (whyUnreadable != nullptr) *whyUnreadable = installed.reason;
+    if (inUse != nullptr) *inUse = installed.inUse;
     return platform::pathExists(targetPath) ? InstalledDescription::Unreadable : InstalledDescription::Absent;
   }
   std::array<std::uint8_t, kMergeProbeSize> scratch;
-  std::optional<std::size_t> read = installed->read(scratch.data(), scratch.size());
+  const platform::FileValue<std::size_t> read = installed.value->read(scratch.data(), scratch.size());
   if (!read) {
-    if (whyUnreadable != nullptr) *whyUnreadable = platform::lastFileError();
+    if (whyUnreadable != nullptr) *whyUnreadable = read.reason;
     return InstalledDescription::Unreadable;
   }
-  return *read == kMergeProbeSize ? InstalledDescription::Merge : InstalledDescription::Short;
+  return read.value == kMergeProbeSize ? InstalledDescription::Merge : InstalledDescription::Short;
 }  // the file is closed before it is merged or replaced
 
 }  // namespace app

@@ -108,8 +108,8 @@ MergeOutcome mergeInstalledDescription(const std::string& targetPath, int resour
     DeviceSeriesIO2 newIO(newPath);
     const bool loaded = newIO.LoadDocumentWithFallback(fresh);
     const std::string readBackFailure = newIO.lastError();
-    if (!platform::removeIfPresent(newPath))
-      return kept("cannot remove " + newPath + ": " + platform::lastFileError());
+    if (const platform::FileResult removed = platform::removeIfPresent(newPath); !removed)
+      return kept("cannot remove " + newPath + ": " + removed.reason);
     if (!loaded) return kept("the new description cannot be read back: " + readBackFailure);
     // The merged file carries the new description's version, taken over in memory.
     mergedIO.takeDocumentVersion(newIO);
@@ -158,8 +158,8 @@ MergeOutcome previewMerge(const std::string& targetPath, int resourceId) {
       break;
   }
   // The run writes the new description to P.tmp first.
-  if (std::string obstacle; !platform::canReplace(platform::carriedCopyPathFor(targetPath), obstacle))
-    return kept(platform::carriedCopyPathFor(targetPath) + ": " + obstacle);
+  if (const platform::FileResult obstacle = platform::canReplace(platform::carriedCopyPathFor(targetPath)); !obstacle)
+    return kept(platform::carriedCopyPathFor(targetPath) + ": " + obstacle.reason);
   // The new description read straight from the program: nothing is written.
   DeviceSeriesIO2 newIO(platform::carriedCopyPathFor(targetPath));
   if (!newIO.OpenDocumentFrom(carried) || !newIO.LoadDocumentWithFallback(fresh))
