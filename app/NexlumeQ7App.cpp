@@ -55,8 +55,8 @@ winapp::BOOL CNexlumeQ7App::InitInstance() {
     if (verboseOutput())
       verboseLine("host found: InstallPath " + installation.InstallPath + " (" + folder + "); XML DOM: " + dom::domComponentName());
     // A host whose folder is gone (uninstalled, a drive not there) gets one line, not a failure per file.
-    const bool folderThere = platform::pathExists(installation.InstallPath);
-    const std::string whyNotThere = folderThere ? "a file is in its place" : platform::lastFileError();
+    const platform::FileResult folderThere = platform::pathExists(installation.InstallPath);
+    const std::string whyNotThere = folderThere ? "a file is in its place" : folderThere.reason;
     if (!folderThere || platform::fileExists(installation.InstallPath)) {
       hostLookupFailure_ = "the installation folder " + installation.InstallPath + " (InstallPath of " +
                            installation.keyName() + ") is not there" + (whyNotThere.empty() ? "" : ": " + whyNotThere);
@@ -114,7 +114,7 @@ void CNexlumeQ7App::runPlan(const std::string& installPath) {
     switch (step.kind) {
       case StepKind::DeviceFile:
       case StepKind::ProfileFile:
-        result = dryRun_ ? previewFile(target, step.resourceId, files + 1) : writeFile(target, step.resourceId);
+        result = installFile(target, step.resourceId, files + 1);
         break;
       case StepKind::ProfileFolder:
         // One level only; the outcome shows in the profiles that belong in it.
@@ -129,8 +129,7 @@ void CNexlumeQ7App::runPlan(const std::string& installPath) {
         }
         continue;
       case StepKind::Description:
-        result = dryRun_ ? previewDescription(target, step.resourceId, files + 1)
-                         : writeOrMergeDescription(target, step.resourceId);
+        result = installDescription(target, step.resourceId, files + 1);
         break;
     }
     ++files;
@@ -155,36 +154,83 @@ CNexlumeQ7App::StepResult CNexlumeQ7App::inUseStep(const std::string& targetPath
   return {false, outcome + ": in use by another program" + holders + "; close Tarvel Tessaprint Dual and run again", true};
 }
 
-CNexlumeQ7App::StepResult CNexlumeQ7App::writeFile(const std::string& targetPath, int resourceId) {
-  const ExtractionResult result = extractResource(targetPath, resourceId);
+namespace {
+
+// How a step's failure is told: in the run's words, or in the dry run's, which say what would happen.
+struct StepWords {
+  const char* notInstalled;
+  const char* keptUnchanged;
+};
+constexpr StepWords kRunWords{"not installed", "kept unchanged"};
+constexpr StepWords kDryRunWords{"would not be installed", "would be kept unchanged"};
+
+}  // namespace
+
+// Each step below is walked alike by the run and the dry run: where the run writes, merges or
+// keeps, the dry run foresees the same at the same names and says so in its numbered line.
+
+CNexlumeQ7App::StepResult CNexlumeQ7App::installFile(const std::string& targetPath, int resourceId, int number) {
+  const StepWords& words = dryRun_ ? kDryRunWords : kRunWords;
+  const ExtractionResult result = dryRun_ ? foreseeExtraction(targetPath, resourceId, number) : extractResource(targetPath, resourceId);
   if (result.written) return {};
-  if (result.inUse) return inUseStep(targetPath, "not installed");
-  return {false, "not installed: " + result.failure};
+  if (result.inUse) return inUseStep(targetPath, words.notInstalled);
+  return {false, std::string(words.notInstalled) + ": " + result.failure};
 }
 
-CNexlumeQ7App::StepResult CNexlumeQ7App::writeOrMergeDescription(const std::string& targetPath, int resourceId) {
+CNexlumeQ7App::StepResult CNexlumeQ7App::installDescription(const std::string& targetPath, int resourceId, int number) {
+  const StepWords& words = dryRun_ ? kDryRunWords : kRunWords;
   std::string why;
   bool inUse = false;
   switch (ProbeInstalledDescription(targetPath, &why, &inUse)) {
-    case InstalledDescription::Merge: {
-      const MergeOutcome outcome = MergeDeviceSeriesFile(targetPath, resourceId);
-      if (outcome.succeeded) return {true, outcome.notice, false};
-      return {false, (outcome.kind == MergeOutcome::Kind::Kept ? "kept unchanged: " : "not installed: ") + outcome.failure};
-    }
+    case InstalledDescription::Merge:
+      return mergeStep(targetPath, number,
+                       dryRun_ ? previewMerge(targetPath, resourceId) : MergeDeviceSeriesFile(targetPath, resourceId));
     case InstalledDescription::Absent:
     case InstalledDescription::Short:
       // A description too short to hold media of the user's own is replaced without a backup.
-      return writeFile(targetPath, resourceId);
+      return installFile(targetPath, resourceId, number);
     case InstalledDescription::Unreadable:
       break;
   }
   // Writing over a file that could not be examined could lose the user's media.
-  verboseLine("kept " + targetPath + " unchanged: the installed description cannot be opened or read");
-  if (inUse) return inUseStep(targetPath, "kept unchanged");
-  return {false, "kept unchanged: the installed description cannot be opened or read" + (why.empty() ? "" : ": " + why)};
+  if (dryRun_) {
+    dryRunLine(number, targetPath, "would keep it unchanged");
+  } else {
+    verboseLine("kept " + targetPath + " unchanged: the installed description cannot be opened or read");
+  }
+  if (inUse) return inUseStep(targetPath, words.keptUnchanged);
+  return {false, std::string(words.keptUnchanged) + ": the installed description cannot be opened or read" +
+                     (why.empty() ? "" : ": " + why)};
 }
 
-// ---- The dry run: what each step would do, found without writing anything ---------------------------
+CNexlumeQ7App::StepResult CNexlumeQ7App::mergeStep(const std::string& targetPath, int number, const MergeOutcome& outcome) {
+  const StepWords& words = dryRun_ ? kDryRunWords : kRunWords;
+  // The run's own lines come from the merge (MergeDeviceSeriesFile); the dry run's numbered line here.
+  if (dryRun_) {
+    switch (outcome.kind) {
+      case MergeOutcome::Kind::Merged: {
+        const std::vector<std::string> details = outcome.report.describe();
+        dryRunLine(number, targetPath,
+                   (outcome.unchanged ? "would leave it as it is: it already holds its merge with the new description ("
+                                      : "would merge it with the installed description (") +
+                       details.front() + ")");
+        for (std::size_t i = 1; i < details.size(); ++i) verboseLine(details[i]);
+        break;
+      }
+      case MergeOutcome::Kind::Replaced:
+        dryRunLine(number, targetPath, outcome.succeeded ? "would replace it with the new description" : "would fail");
+        break;
+      case MergeOutcome::Kind::Kept:
+        dryRunLine(number, targetPath, "would keep it unchanged");
+        break;
+    }
+  }
+  if (outcome.succeeded) return {true, outcome.notice, false};
+  return {false, std::string(outcome.kind == MergeOutcome::Kind::Kept ? words.keptUnchanged : words.notInstalled) + ": " +
+                     outcome.failure};
+}
+
+// ---- The dry run's numbered lines ------------------------------------------------------------------
 
 void CNexlumeQ7App::dryRunLine(int number, const std::string& targetPath, const std::string& action) {
   char prefix[16];
@@ -192,87 +238,49 @@ void CNexlumeQ7App::dryRunLine(int number, const std::string& targetPath, const 
   platform::debugOutput(prefix + targetPath + ": " + action + "\r\n");
 }
 
-CNexlumeQ7App::StepResult CNexlumeQ7App::previewFile(const std::string& targetPath, int resourceId, int number) {
+ExtractionResult CNexlumeQ7App::foreseeExtraction(const std::string& targetPath, int resourceId, int number) {
   const std::string folder = folderOf(targetPath);
   const bool folderPlanned = std::find(plannedFolders_.begin(), plannedFolders_.end(), folder) != plannedFolders_.end();
   if (!platform::pathExists(folder)) {
     if (!folderPlanned) {
       dryRunLine(number, targetPath, "would fail");
-      return {false, "would not be installed: the folder " + folder + " does not exist"};
+      return {false, "the folder " + folder + " does not exist", false};
     }
     // The run would create the folder first: the file would be a new one in it.
     dryRunLine(number, targetPath, "would write a new file");
-    return {};
+    return {true, {}, false};
   }
   const platform::EmbeddedFile resource = platform::findEmbeddedFile(resourceId);
   if (resource.status != platform::ResourceStatus::Found || resource.data == nullptr || resource.size == 0) {
     dryRunLine(number, targetPath, "would fail");
-    return {false, "would not be installed: the program carries no such file"};
+    return {false, "the program carries no such file", false};
   }
   const platform::WriteResult write = platform::predictWriteFileReplacing(
       targetPath, std::string_view(reinterpret_cast<const char*>(resource.data), resource.size));
   if (!write) {
     dryRunLine(number, targetPath, "would fail");
-    if (write.inUse) return inUseStep(targetPath, "would not be installed");
-    return {false, "would not be installed: " + write.reason};
+    return {false, write.reason, write.inUse};
   }
   dryRunLine(number, targetPath,
              write.unchanged ? "would leave it as it is: it already holds the new file"
                              : platform::pathExists(targetPath) ? "would replace the installed file" : "would write a new file");
-  return {};
-}
-
-CNexlumeQ7App::StepResult CNexlumeQ7App::previewDescription(const std::string& targetPath, int resourceId, int number) {
-  std::string why;
-  bool inUse = false;
-  switch (ProbeInstalledDescription(targetPath, &why, &inUse)) {
-    case InstalledDescription::Absent:
-    case InstalledDescription::Short:
-      return previewFile(targetPath, resourceId, number);
-    case InstalledDescription::Unreadable: {
-      dryRunLine(number, targetPath, "would keep it unchanged");
-      if (inUse) return inUseStep(targetPath, "would be kept unchanged");
-      return {false, "would be kept unchanged: the installed description cannot be opened or read" +
-                         (why.empty() ? "" : ": " + why)};
-    }
-    case InstalledDescription::Merge:
-      break;
-  }
-  const MergeOutcome outcome = previewMerge(targetPath, resourceId);
-  switch (outcome.kind) {
-    case MergeOutcome::Kind::Merged: {
-      const std::vector<std::string> details = outcome.report.describe();
-      dryRunLine(number, targetPath,
-                 (outcome.unchanged ? "would leave it as it is: it already holds its merge with the new description ("
-                                    : "would merge it with the installed description (") +
-                     details.front() + ")");
-      for (std::size_t i = 1; i < details.size(); ++i) verboseLine(details[i]);
-      return {};
-    }
-    case MergeOutcome::Kind::Replaced:
-      dryRunLine(number, targetPath, "would replace it with the new description");
-      return {true, outcome.notice};
-    case MergeOutcome::Kind::Kept:
-      break;
-  }
-  dryRunLine(number, targetPath, "would keep it unchanged");
-  return {false, "would be kept unchanged: " + outcome.failure};
+  return {true, {}, false};
 }
 
 InstalledDescription ProbeInstalledDescription(const std::string& targetPath, std::string* whyUnreadable, bool* inUse) {
-  std::unique_ptr<platform::File> installed = platform::openFileForReading(targetPath);
+  const platform::OpenedFile installed = platform::openFileForReading(targetPath);
   if (!installed) {
-    if (whyUnreadable != nullptr) *whyUnreadable = platform::lastFileError();
-    if (inUse != nullptr) *inUse = platform::lastFileErrorMeansInUse();
+    if (whyUnreadable != nullptr) *whyUnreadable = installed.reason;
+    if (inUse != nullptr) *inUse = installed.inUse;
     return platform::pathExists(targetPath) ? InstalledDescription::Unreadable : InstalledDescription::Absent;
   }
   std::array<std::uint8_t, kMergeProbeSize> scratch;
-  std::optional<std::size_t> read = installed->read(scratch.data(), scratch.size());
+  const platform::FileValue<std::size_t> read = installed.value->read(scratch.data(), scratch.size());
   if (!read) {
-    if (whyUnreadable != nullptr) *whyUnreadable = platform::lastFileError();
+    if (whyUnreadable != nullptr) *whyUnreadable = read.reason;
     return InstalledDescription::Unreadable;
   }
-  return *read == kMergeProbeSize ? InstalledDescription::Merge : InstalledDescription::Short;
+  return read.value == kMergeProbeSize ? InstalledDescription::Merge : InstalledDescription::Short;
 }  // the file is closed before it is merged or replaced
 
 }  // namespace app

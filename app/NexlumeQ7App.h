@@ -7,6 +7,8 @@
 #include "app/WinApp.h"
 
 namespace app {
+struct ExtractionResult;
+struct MergeOutcome;
 // What the probe of an installed description found.
 enum class InstalledDescription {
   Absent,      // nothing at the path: the new description is written
@@ -68,12 +70,16 @@ class CNexlumeQ7App : public CWinApp {
   static StepResult inUseStep(const std::string& targetPath, const std::string& outcome);
 
   void runPlan(const std::string& installPath);
-  StepResult writeFile(const std::string& targetPath, int resourceId);
-  // Merges, writes or keeps one description as its probe says.
-  StepResult writeOrMergeDescription(const std::string& targetPath, int resourceId);
-  // The dry run's counterparts: the numbered line says what would happen.
-  StepResult previewFile(const std::string& targetPath, int resourceId, int number);
-  StepResult previewDescription(const std::string& targetPath, int resourceId, int number);
+  // Step `number` of the plan writes one file (the dry run: foresees what writing it would meet).
+  StepResult installFile(const std::string& targetPath, int resourceId, int number);
+  // Merges, writes or keeps one description as its probe says (the dry run: foresees which, and how
+  // it would end).
+  StepResult installDescription(const std::string& targetPath, int resourceId, int number);
+  // The step's result of a merge's outcome, and the dry run's numbered line for it.
+  StepResult mergeStep(const std::string& targetPath, int number, const MergeOutcome& outcome);
+  // The dry run's counterpart of an extraction: what writing the file would meet, with its numbered
+  // line saying what would happen.
+  ExtractionResult foreseeExtraction(const std::string& targetPath, int resourceId, int number);
   static void dryRunLine(int number, const std::string& targetPath, const std::string& action);
 
   RunOutcome outcome_ = RunOutcome::NotRun;

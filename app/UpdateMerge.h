@@ -30,11 +30,12 @@ struct MergeOutcome {
 // gives P's own bytes changes nothing.
 MergeOutcome mergeInstalledDescription(const std::string& targetPath, int resourceId);
 
-// What mergeInstalledDescription would do, found without writing anything: the installed description
-// and the new one (read from the program, not from a file) merged in memory by the same merge.
-// Replaced: nothing installed, or not well-formed XML (`notice` then says so); Merged: `report` says
-// what the merge would keep, append and trim; Kept: `failure` says why, also when a name the run
-// would write stands in the way.
+// What mergeInstalledDescription would do, found by the same plan without writing anything: the
+// new description is read from the program instead of P.tmp, and each write is foreseen at the names
+// the run would use (platform::predictWriteFileReplacing). Replaced: nothing installed, or not
+// well-formed XML (`notice` then says so; `failure` when the new description could not be written);
+// Merged: `report` says what the merge would keep, append and trim; Kept: `failure` says why, also
+// when a name the run would write stands in the way.
 MergeOutcome previewMerge(const std::string& targetPath, int resourceId);
 
 // The run's entry: mergeInstalledDescription plus the verbose lines.

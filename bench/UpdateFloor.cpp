@@ -14,6 +14,8 @@
 
 #include <pugixml.hpp>
 
+#include "platform/FileSystem.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -48,8 +50,9 @@ bool readInto(const std::string& path, std::vector<char>& buffer) {
 }
 
 bool replaceDurably(const std::string& folder, const std::string& name, const std::string& text) {
-  const std::string scratch = folder + "/" + name + ".out";
+  // The scratch name the installer's own replacing write uses.
   const std::string target = folder + "/" + name;
+  const std::string scratch = platform::scratchPathFor(target);
   int fd = ::open(scratch.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) return false;
   bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && ::fsync(fd) == 0;

@@ -9,69 +9,86 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace platform {
+
+// What one file operation met: success, or why it failed, in the system's words (strerror /
+// FormatMessage, e.g. "Permission denied") or in this layer's own ("a symbolic link is in the way").
+struct FileResult {
+  bool ok = true;
+  std::string reason;  // empty on success, and where the system gave no reason
+  // Another program holds the file open (a sharing or lock violation; POSIX: another open handle's
+  // lock). Such a failure goes away once that program closes the file: the run can be retried.
+  bool inUse = false;
+  explicit operator bool() const { return ok; }
+  static FileResult failure(std::string reason, bool inUse = false) { return FileResult{false, std::move(reason), inUse}; }
+};
+
+// What a file operation produced, or, when it failed, why (`value` then holds nothing of use).
+template <typename T>
+struct FileValue : FileResult {
+  T value{};
+  FileValue(FileResult failed) : FileResult(std::move(failed)) {}  // NOLINT: a failure converts
+  FileValue(T produced) : value(std::move(produced)) {}           // NOLINT: so does a value
+};
 
 // An open file handle, closed when destroyed.
 class File {
  public:
   virtual ~File() = default;
-  // ReadFile: up to `size` bytes; the count read, or nothing on failure.
-  virtual std::optional<std::size_t> read(void* buffer, std::size_t size) = 0;
-  // WriteFile in one call: the count written, or nothing on failure.
-  virtual std::optional<std::size_t> write(const void* data, std::size_t size) = 0;
+  // ReadFile: up to `size` bytes; the count read (0 at the end of the file).
+  virtual FileValue<std::size_t> read(void* buffer, std::size_t size) = 0;
+  // WriteFile in one call: the count written.
+  virtual FileValue<std::size_t> write(const void* data, std::size_t size) = 0;
   // FlushFileBuffers / fsync.
-  virtual bool flush() = 0;
-  // GetFileSizeEx / fstat: the size in bytes, or nothing on failure.
-  virtual std::optional<std::uint64_t> size() = 0;
+  virtual FileResult flush() = 0;
+  // GetFileSizeEx / fstat: the size in bytes.
+  virtual FileValue<std::uint64_t> size() = 0;
   // Gives this file the owner, group, mode and extended attributes (POSIX: ACLs among them) of the
   // regular file at `path`, or its attributes and access control list (Windows), never widening
   // access. Nothing is taken when there is no regular file at `path` (nothing, a link, a folder).
-  virtual bool takeAccessOf(const std::string& path) = 0;
+  virtual FileResult takeAccessOf(const std::string& path) = 0;
 };
+
+// A file opened by one of the three operations below: `value` is the handle on success.
+using OpenedFile = FileValue<std::unique_ptr<File>>;
 
 // CreateFile(GENERIC_WRITE, no sharing, CREATE_ALWAYS): replaces and truncates an existing file.
 // Fails on a read-only file (POSIX: a file without any write permission bit) and in a missing folder.
-std::unique_ptr<File> createFileForWriting(const std::string& path);
+OpenedFile createFileForWriting(const std::string& path);
 // CreateFile(GENERIC_WRITE, no sharing, CREATE_NEW): fails when anything, a link included, is there.
-std::unique_ptr<File> createNewFile(const std::string& path);
+OpenedFile createNewFile(const std::string& path);
 // CreateFile(GENERIC_READ, no sharing, OPEN_EXISTING), never through a link: a link, folder, FIFO or
 // device at the path is refused with its reason ("a symbolic link is in the way", "not a regular
 // file"), without blocking.
-std::unique_ptr<File> openFileForReading(const std::string& path);
+OpenedFile openFileForReading(const std::string& path);
 
-// GetFileAttributes succeeds: something (file, folder) exists at the path.
-bool pathExists(const std::string& path);
+// GetFileAttributes succeeds: something (file, folder) exists at the path; else the system's reason.
+FileResult pathExists(const std::string& path);
 // A regular file exists at the path (CFileFind's existence test).
 bool fileExists(const std::string& path);
 // CreateDirectory with default security; one level only.
-bool createDirectory(const std::string& path);
+FileResult createDirectory(const std::string& path);
 // DeleteFile: removes a file or a symbolic link (never its target).
-bool deleteFile(const std::string& path);
+FileResult deleteFile(const std::string& path);
 // MoveFileEx(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH): an atomic rename over `to`.
-bool moveFileReplacing(const std::string& from, const std::string& to);
-// Whether a replacing write could replace what is at `path` (nothing, a file or a link): false, with
-// `why`, for a folder, a read-only file, a file another program holds open, or (POSIX) a folder that
-// takes no new file. Changes nothing.
-bool canReplace(const std::string& path, std::string& why);
+FileResult moveFileReplacing(const std::string& from, const std::string& to);
+// Whether a replacing write could replace what is at `path` (nothing, a file or a link): a failure,
+// with its reason, for a folder, a read-only file, a file another program holds open (`inUse`), or
+// (POSIX) a folder that takes no new file. Changes nothing.
+FileResult canReplace(const std::string& path);
 // Makes a completed rename in the folder of `path` durable (fsync of the folder; nothing on Windows).
-bool flushFolderOf(const std::string& path);
+FileResult flushFolderOf(const std::string& path);
 
 // CreateHardLink: a second name `to` for the regular file `from`; fails when anything is at `to`,
 // when `from` is not a regular file (a link is never linked) or the file system has no hard links.
-bool linkFile(const std::string& from, const std::string& to);
+FileResult linkFile(const std::string& from, const std::string& to);
 
-// The whole content of a file, or nothing when it cannot be read; opened as openFileForReading opens.
-std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path);
+// The whole content of a file; opened as openFileForReading opens.
+FileValue<std::vector<std::uint8_t>> readWholeFile(const std::string& path);
 
-// The system's own words for why the last failed file operation of this thread failed
-// (strerror / FormatMessage), e.g. "Permission denied"; empty when it gave no reason.
-std::string lastFileError();
-// Whether the last failed file operation of this thread failed because another program holds the
-// file open (a sharing or lock violation; POSIX: another open handle's lock). Such a failure goes
-// away once that program closes the file: the run can be retried.
-bool lastFileErrorMeansInUse();
 // The programs that hold the file at `path` open, each as "name (process id N)", as far as the
 // system names them (Windows: the Restart Manager); empty when it names none.
 std::vector<std::string> programsHolding(const std::string& path);
@@ -121,9 +138,9 @@ WriteResult keepUnmerged(const std::string& target, std::string& keptAt);
 // The name keepUnmerged would choose now.
 std::string nextUnmergedPath(const std::string& target);
 
-// Removes the file or link at `path` if there is one (never a link's target): true when nothing is
-// there afterwards.
-bool removeIfPresent(const std::string& path);
+// Removes the file or link at `path` if there is one (never a link's target): success when nothing
+// is there afterwards.
+FileResult removeIfPresent(const std::string& path);
 
 // Every file the installer writes goes through here: `bytes` go to scratchPathFor(target), created
 // exclusively (a stale file there is removed first; a link is never followed), which is flushed and

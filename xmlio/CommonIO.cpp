@@ -190,6 +190,13 @@ std::string ICommonIO::openFailure() const {
 }
 
 dom::Node ICommonIO::FindRoot(const dom::Node& parent) {
+  const FoundRoot found = locateRoot(parent);
+  if (const VersionOrder order = compareWithOwnVersion(found.version); order.comparison != 0)
+    throw VersionMismatchException(order.own, found.version);
+  return found.root;
+}
+
+ICommonIO::FoundRoot ICommonIO::locateRoot(const dom::Node& parent) {
   const dom::Node start = parent ? parent : provider_.document.node();
   const std::string rootName = GetRootName();
   dom::Node root;
@@ -202,8 +209,7 @@ dom::Node ICommonIO::FindRoot(const dom::Node& parent) {
   if (!versionAttribute) throw std::runtime_error(rootName + "IO: Lacking version attribute");
   const FormatVersion version = FormatVersion::parse(readStringValue(versionAttribute));
   rememberDocumentVersion(version);
-  checkVersion(version);
-  return root;
+  return {root, version};
 }
 
 void ICommonIO::rememberDocumentVersion(const FormatVersion& version) {
@@ -214,11 +220,12 @@ void ICommonIO::rememberDocumentVersion(const FormatVersion& version) {
 // The version check: only the host application itself refuses a document whose major and minor
 // version differ from the serialiser's; this installer reads every version (the check never runs in
 // it, since it does not carry the host's title), and tests switch it on.
-void ICommonIO::checkVersion(const FormatVersion& documentVersionRead) const {
-  if (!versionCheckActive()) return;
-  FormatVersion own;
-  GetVersion(own);
-  if (FormatVersion::compareMajorMinor(documentVersionRead, own) != 0) throw VersionMismatchException(own, documentVersionRead);
+ICommonIO::VersionOrder ICommonIO::compareWithOwnVersion(const FormatVersion& documentVersionRead) const {
+  VersionOrder order;
+  if (!versionCheckActive()) return order;
+  GetVersion(order.own);
+  order.comparison = FormatVersion::compareMajorMinor(documentVersionRead, order.own);
+  return order;
 }
 
 dom::Node ICommonIO::WriteRoot(dom::Document& document) {
@@ -235,12 +242,9 @@ int ICommonIO::ProbeDocument() {
       lastError_ = openFailure();
       return 0;
     }
-    FindRoot();
+    const FoundRoot found = locateRoot();
     lastError_.clear();
-    return 0;
-  } catch (const VersionMismatchException& mismatch) {
-    lastError_.clear();
-    return FormatVersion::compareMajorMinor(mismatch.documentVersion, mismatch.ownVersion);
+    return compareWithOwnVersion(found.version).comparison;
   } catch (...) {
     lastError_ = describeException(std::current_exception());
     return 0;
@@ -253,15 +257,16 @@ ICommonIO::LoadOutcome ICommonIO::loadContent(const std::function<void(const dom
       lastError_ = openFailure();
       return LoadOutcome::Failed;
     }
-    const dom::Node root = FindRoot();
-    readContent(root);
+    const FoundRoot found = locateRoot();
+    if (const VersionOrder order = compareWithOwnVersion(found.version); order.comparison != 0) {
+      const bool newer = order.comparison > 0;
+      lastError_ = "document version " + found.version.text() + " is " + (newer ? "newer" : "older") +
+                   " than the format version " + order.own.text();
+      return newer ? LoadOutcome::DocumentNewer : LoadOutcome::DocumentOlder;
+    }
+    readContent(found.root);
     lastError_.clear();
     return LoadOutcome::Loaded;
-  } catch (const VersionMismatchException& mismatch) {
-    const bool newer = FormatVersion::compareMajorMinor(mismatch.documentVersion, mismatch.ownVersion) > 0;
-    lastError_ = "document version " + mismatch.documentVersion.text() + " is " + (newer ? "newer" : "older") +
-                 " than the format version " + mismatch.ownVersion.text();
-    return newer ? LoadOutcome::DocumentNewer : LoadOutcome::DocumentOlder;
   } catch (...) {
     lastError_ = describeException(std::current_exception());
     return LoadOutcome::Failed;

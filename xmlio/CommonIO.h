@@ -157,8 +157,19 @@ class ICommonIO {
   std::string openFailure() const;
   // Sets documentVersion and its text from a root's strVersion.
   void rememberDocumentVersion(const FormatVersion& version);
-  // Throws VersionMismatchException where the version check runs and the document's version differs.
-  void checkVersion(const FormatVersion& documentVersionRead) const;
+  // The root and the version it carries: FindRoot without the version check.
+  struct FoundRoot {
+    dom::Node root;
+    FormatVersion version;
+  };
+  FoundRoot locateRoot(const dom::Node& parent = dom::Node());
+  // The serialiser's own version, and the comparison (-1, 0, 1) of the document's major and minor
+  // version with it where the version check runs; 0 where it does not.
+  struct VersionOrder {
+    int comparison = 0;
+    FormatVersion own;
+  };
+  VersionOrder compareWithOwnVersion(const FormatVersion& documentVersionRead) const;
   // The strVersion a save writes.
   std::string versionTextToWrite() const;
 };

@@ -199,28 +199,29 @@ namespace {
 // that grows while it is read is read on, up to the bound.
 JudgedDocument readBounded(const std::string& path, std::vector<std::uint8_t>& bytes) {
   JudgedDocument refused;
-  auto unreadable = [&refused] {
-    const std::string why = platform::lastFileError();
+  auto unreadable = [&refused](const platform::FileResult& cause) {
+    const std::string& why = cause.reason;
     refused.verdict = dom::LoadResult::failure(dom::LoadStatus::Unreadable,
                                                why.empty() ? "cannot read the file" : "cannot read the file: " + why);
     return refused;
   };
-  std::unique_ptr<platform::File> file = platform::openFileForReading(path);
-  if (!file) return unreadable();
-  const std::optional<std::uint64_t> size = file->size();
-  if (!size) return unreadable();
-  if (*size > kMaxDocumentBytes) {
+  const platform::OpenedFile opened = platform::openFileForReading(path);
+  if (!opened) return unreadable(opened);
+  platform::File& file = *opened.value;
+  const platform::FileValue<std::uint64_t> size = file.size();
+  if (!size) return unreadable(size);
+  if (size.value > kMaxDocumentBytes) {
     refused.verdict = dom::LoadResult::failure(dom::LoadStatus::Declined, tooLargeReason());
     return refused;
   }
   // One byte more than the size, to tell the end from a file that grew.
-  bytes.resize(static_cast<std::size_t>(*size) + 1);
+  bytes.resize(static_cast<std::size_t>(size.value) + 1);
   std::size_t filled = 0;
   while (true) {
-    const std::optional<std::size_t> read = file->read(bytes.data() + filled, bytes.size() - filled);
-    if (!read) return unreadable();
-    filled += *read;
-    if (*read == 0) break;
+    const platform::FileValue<std::size_t> read = file.read(bytes.data() + filled, bytes.size() - filled);
+    if (!read) return unreadable(read);
+    filled += read.value;
+    if (read.value == 0) break;
     if (filled > kMaxDocumentBytes) {
       refused.verdict = dom::LoadResult::failure(dom::LoadStatus::Declined, tooLargeReason());
       return refused;
@@ -231,12 +232,10 @@ JudgedDocument readBounded(const std::string& path, std::vector<std::uint8_t>& b
   return refused;
 }
 
-std::optional<std::vector<std::uint8_t>> copyDocumentBytes(std::string_view bytes) {
-  try {
-    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
-  } catch (const std::bad_alloc&) {
-    return std::nullopt;
-  }
+JudgedDocument outOfMemory() {
+  JudgedDocument unread;
+  unread.verdict = dom::LoadResult::failure(dom::LoadStatus::OutOfMemory, "out of memory");
+  return unread;
 }
 
 // The verdict on bytes that could be had: the characters, then the markup.
@@ -266,23 +265,6 @@ JudgedDocument judge(std::vector<std::uint8_t> bytes) {
   return judged;
 }
 
-JudgedDocument judgeOrReport(std::optional<std::vector<std::uint8_t>> bytes) {
-  try {
-    if (!bytes) {
-      const std::string why = platform::lastFileError();
-      JudgedDocument unread;
-      unread.verdict = dom::LoadResult::failure(dom::LoadStatus::Unreadable,
-                                                why.empty() ? "cannot read the file" : "cannot read the file: " + why);
-      return unread;
-    }
-    return judge(std::move(*bytes));
-  } catch (const std::bad_alloc&) {
-    JudgedDocument unread;
-    unread.verdict = dom::LoadResult::failure(dom::LoadStatus::OutOfMemory, "out of memory");
-    return unread;
-  }
-}
-
 }  // namespace
 
 std::string tooLargeReason() {
@@ -296,9 +278,7 @@ JudgedDocument judgeFile(const std::string& path) {
     if (!read.verdict) return read;
     return judge(std::move(bytes));
   } catch (const std::bad_alloc&) {
-    JudgedDocument unread;
-    unread.verdict = dom::LoadResult::failure(dom::LoadStatus::OutOfMemory, "out of memory");
-    return unread;
+    return outOfMemory();
   }
 }
 
@@ -308,7 +288,11 @@ JudgedDocument judgeBytes(std::string_view bytes) {
     refused.verdict = dom::LoadResult::failure(dom::LoadStatus::Declined, tooLargeReason());
     return refused;
   }
-  return judgeOrReport(copyDocumentBytes(bytes));
+  try {
+    return judge(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+  } catch (const std::bad_alloc&) {
+    return outOfMemory();
+  }
 }
 
 namespace {

@@ -47,34 +47,15 @@ std::string& hostFolderUnusable() {
   return why;
 }
 
-std::string& lastError() {
-  thread_local std::string text;
-  return text;
-}
-// The last failure was another handle's lock on the file: Windows' sharing violation.
-bool& lastErrorInUse() {
-  thread_local bool inUse = false;
-  return inUse;
-}
-
-// Records why an operation failed and returns false, so that `return failWith(...)` reads as it does.
-bool failWith(const char* why) {
-  lastError() = why;
-  lastErrorInUse() = false;
-  return false;
-}
-bool failWithErrno() { return failWith(std::strerror(errno)); }
-bool failInUse() {
-  failWith("the file is held open by another program");
-  lastErrorInUse() = true;
-  return false;
-}
+FileResult failWith(std::string why) { return FileResult::failure(std::move(why)); }
+FileResult failWithErrno() { return failWith(std::strerror(errno)); }
+// Another handle's lock on the file: Windows' sharing violation.
+FileResult failInUse() { return FileResult::failure("the file is held open by another program", true); }
+const FileResult kUnmapped = FileResult::failure("the path cannot be mapped to a drive of the prefix");
 
 // The fault-injection hook; an injected failure reads as an I/O error.
-bool admit() {
-  lastError().clear();
-  lastErrorInUse() = false;
-  if (admitFileOperation()) return true;
+FileResult admit() {
+  if (admitFileOperation()) return {};
   errno = EIO;
   return failWithErrno();
 }
@@ -95,36 +76,36 @@ std::string folderOfNative(const std::string& native) {
 // host's install folder, links followed: a link below the install folder must not carry a write out
 // of it. The install folder itself may be reached through links (the prefix's drive links are).
 // Nothing is checked until setHostFolder named the folder.
-bool folderInsideHost(const std::string& path, const std::string& native) {
-  if (!hostFolderUnusable().empty()) return failWith(hostFolderUnusable().c_str());
+FileResult folderInsideHost(const std::string& path, const std::string& native) {
+  if (!hostFolderUnusable().empty()) return failWith(hostFolderUnusable());
   const std::optional<std::string>& host = hostFolder();
-  if (!host) return true;
+  if (!host) return {};
   char real[PATH_MAX];
   if (::realpath(folderOfNative(native).c_str(), real) == nullptr) return failWithErrno();
   const std::string folder = real;
   if (folder == *host || (folder.size() > host->size() && folder.compare(0, host->size(), *host) == 0 &&
                           (folder[host->size()] == '/' || *host == "/")))
-    return true;
+    return {};
   const std::string::size_type separator = path.find_last_of("\\/");
-  lastError() = "the folder " + (separator == std::string::npos ? path : path.substr(0, separator)) +
-                " leads outside the host's folder";
-  return false;
+  return failWith("the folder " + (separator == std::string::npos ? path : path.substr(0, separator)) +
+                  " leads outside the host's folder");
 }
 
 bool isReadOnlyFile(const struct stat& info) { return S_ISREG(info.st_mode) && (info.st_mode & 0222) == 0; }
 
-// Windows refuses to replace or delete a read-only file, a folder, or a file held open without sharing.
-bool refusesReplacement(const std::string& native) {
+// Windows refuses to replace or delete a read-only file, a folder, or a file held open without
+// sharing: the refusal, or success when what is there (if anything) gives way.
+FileResult refusalToReplace(const std::string& native) {
   struct stat existing{};
-  if (::lstat(native.c_str(), &existing) != 0) return false;
-  if (S_ISDIR(existing.st_mode)) return !failWith("a folder is in the way");
-  if (isReadOnlyFile(existing)) return !failWith("the file is read-only");
-  if (!S_ISREG(existing.st_mode)) return false;
+  if (::lstat(native.c_str(), &existing) != 0) return {};
+  if (S_ISDIR(existing.st_mode)) return failWith("a folder is in the way");
+  if (isReadOnlyFile(existing)) return failWith("the file is read-only");
+  if (!S_ISREG(existing.st_mode)) return {};
   const int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
-  if (fd < 0) return false;
+  if (fd < 0) return {};
   const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
   ::close(fd);
-  return held && !failInUse();
+  return held ? failInUse() : FileResult{};
 }
 
 // The entry of `folder` whose name equals `name` ignoring case, preferring an exact match;
@@ -153,19 +134,19 @@ class PosixFile : public File {
   PosixFile(const PosixFile&) = delete;
   PosixFile& operator=(const PosixFile&) = delete;
 
-  std::optional<std::size_t> read(void* buffer, std::size_t size) override {
-    if (!admit()) return std::nullopt;
+  FileValue<std::size_t> read(void* buffer, std::size_t size) override {
+    if (FileResult admitted = admit(); !admitted) return admitted;
     ssize_t n;
     do {
       n = ::read(fd_, buffer, size);
     } while (n < 0 && errno == EINTR);
-    if (n < 0) return failWithErrno(), std::nullopt;
+    if (n < 0) return failWithErrno();
     return static_cast<std::size_t>(n);
   }
 
   // One call for the caller; large writes that the kernel splits are continued here.
-  std::optional<std::size_t> write(const void* data, std::size_t size) override {
-    if (!admit()) return std::nullopt;
+  FileValue<std::size_t> write(const void* data, std::size_t size) override {
+    if (FileResult admitted = admit(); !admitted) return admitted;
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     std::size_t done = 0;
     while (done < size) {
@@ -173,32 +154,33 @@ class PosixFile : public File {
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) {
         if (n == 0) errno = ENOSPC;
-        failWithErrno();
-        return done == 0 ? std::nullopt : std::optional<std::size_t>(done);
+        FileValue<std::size_t> partial = failWithErrno();
+        partial.value = done;
+        return partial;
       }
       done += static_cast<std::size_t>(n);
     }
     return done;
   }
 
-  bool flush() override {
-    if (!admit()) return false;
-    return ::fsync(fd_) == 0 || failWithErrno();
+  FileResult flush() override {
+    if (FileResult admitted = admit(); !admitted) return admitted;
+    return ::fsync(fd_) == 0 ? FileResult{} : failWithErrno();
   }
 
-  std::optional<std::uint64_t> size() override {
-    if (!admit()) return std::nullopt;
+  FileValue<std::uint64_t> size() override {
+    if (FileResult admitted = admit(); !admitted) return admitted;
     struct stat info{};
-    if (::fstat(fd_, &info) != 0) return failWithErrno(), std::nullopt;
+    if (::fstat(fd_, &info) != 0) return failWithErrno();
     return static_cast<std::uint64_t>(info.st_size);
   }
 
-  bool takeAccessOf(const std::string& path) override {
-    if (!admit()) return false;
+  FileResult takeAccessOf(const std::string& path) override {
+    if (FileResult admitted = admit(); !admitted) return admitted;
     const std::optional<std::string> native = nativePath(path);
     struct stat original{};
-    if (!native || ::lstat(native->c_str(), &original) != 0) return errno == ENOENT || failWithErrno();
-    if (!S_ISREG(original.st_mode)) return true;  // nothing is taken from a link or any other non-file
+    if (!native || ::lstat(native->c_str(), &original) != 0) return errno == ENOENT ? FileResult{} : failWithErrno();
+    if (!S_ISREG(original.st_mode)) return {};  // nothing is taken from a link or any other non-file
     // Owner and group first (a change of owner clears the set-id bits the mode may then give back).
     // Without the right to give the file away (not root), the group is kept where this user belongs
     // to it; where it cannot be kept either, the new group gets no access the old one had.
@@ -217,9 +199,9 @@ class PosixFile : public File {
   // mode: an access ACL sets the group bits of the mode from its mask. A file system without them,
   // or a name this process may not set (a trusted or security name when not root), is skipped:
   // without the attribute the new file only has less access than the old one had.
-  bool copyExtendedAttributes(const std::string& native) {
+  FileResult copyExtendedAttributes(const std::string& native) {
     ssize_t listSize = ::llistxattr(native.c_str(), nullptr, 0);
-    if (listSize < 0) return errno == ENOTSUP || errno == ENOENT || failWithErrno();
+    if (listSize < 0) return errno == ENOTSUP || errno == ENOENT ? FileResult{} : failWithErrno();
     std::vector<char> names(static_cast<std::size_t>(listSize) + 1);
     listSize = ::llistxattr(native.c_str(), names.data(), names.size());
     if (listSize < 0) return failWithErrno();
@@ -235,7 +217,7 @@ class PosixFile : public File {
       if (::fsetxattr(fd_, name, value.data(), static_cast<std::size_t>(got), 0) != 0 && errno != ENOTSUP && errno != EPERM)
         return failWithErrno();
     }
-    return true;
+    return {};
   }
 
  public:
@@ -248,27 +230,30 @@ class PosixFile : public File {
 // does not block); refuses links, folders, FIFOs and devices (found before the open where they can
 // be, so that no device is ever opened), read-only files (for writing) and files that another handle
 // holds; truncates only after all checks passed.
-std::unique_ptr<File> openMapped(const std::string& path, int flags, bool truncate) {
+OpenedFile openMapped(const std::string& path, int flags, bool truncate) {
+  if (FileResult admitted = admit(); !admitted) return admitted;
   std::optional<std::string> native = nativePath(path);
-  if (!native) return failWith("the path cannot be mapped to a drive of the prefix"), nullptr;
+  if (!native) return kUnmapped;
   const bool writing = (flags & O_ACCMODE) != O_RDONLY;
-  if (writing && !folderInsideHost(path, *native)) return nullptr;
+  if (writing) {
+    if (FileResult inside = folderInsideHost(path, *native); !inside) return inside;
+  }
   struct stat info{};
-  if (::lstat(native->c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return failWith(notAPlainFile(info)), nullptr;
+  if (::lstat(native->c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return failWith(notAPlainFile(info));
   int fd = ::open(native->c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW, 0666);
   if (fd < 0) {
     // A link planted after the look above.
-    if (errno == ELOOP) return failWith("a symbolic link is in the way"), nullptr;
-    return failWithErrno(), nullptr;
+    if (errno == ELOOP) return failWith("a symbolic link is in the way");
+    return failWithErrno();
   }
-  auto file = std::make_unique<PosixFile>(fd);
-  if (::fstat(fd, &info) != 0) return failWithErrno(), nullptr;
-  if (!S_ISREG(info.st_mode)) return failWith(notAPlainFile(info)), nullptr;
-  if (writing && isReadOnlyFile(info)) return failWith("the file is read-only"), nullptr;
+  std::unique_ptr<File> file = std::make_unique<PosixFile>(fd);
+  if (::fstat(fd, &info) != 0) return failWithErrno();
+  if (!S_ISREG(info.st_mode)) return failWith(notAPlainFile(info));
+  if (writing && isReadOnlyFile(info)) return failWith("the file is read-only");
   // Readers share the file, as Windows' read sharing lets them; a writer needs it alone.
-  if (::flock(fd, (writing ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) return failInUse(), nullptr;
-  if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) return failWithErrno(), nullptr;
-  if (truncate && ::ftruncate(fd, 0) != 0) return failWithErrno(), nullptr;
+  if (::flock(fd, (writing ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) return failInUse();
+  if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) return failWithErrno();
+  if (truncate && ::ftruncate(fd, 0) != 0) return failWithErrno();
   return file;
 }
 
@@ -332,27 +317,18 @@ std::optional<std::string> nativePath(const std::string& path) {
   return native;
 }
 
-std::unique_ptr<File> createFileForWriting(const std::string& path) {
-  if (!admit()) return nullptr;
-  return openMapped(path, O_WRONLY | O_CREAT, true);
-}
+OpenedFile createFileForWriting(const std::string& path) { return openMapped(path, O_WRONLY | O_CREAT, true); }
 
-std::unique_ptr<File> createNewFile(const std::string& path) {
-  if (!admit()) return nullptr;
-  return openMapped(path, O_WRONLY | O_CREAT | O_EXCL, false);
-}
+OpenedFile createNewFile(const std::string& path) { return openMapped(path, O_WRONLY | O_CREAT | O_EXCL, false); }
 
-std::unique_ptr<File> openFileForReading(const std::string& path) {
-  if (!admit()) return nullptr;
-  return openMapped(path, O_RDONLY, false);
-}
+OpenedFile openFileForReading(const std::string& path) { return openMapped(path, O_RDONLY, false); }
 
-bool pathExists(const std::string& path) {
-  if (!admit()) return false;
+FileResult pathExists(const std::string& path) {
+  if (FileResult admitted = admit(); !admitted) return admitted;
   std::optional<std::string> native = nativePath(path);
-  if (!native) return failWith("the path cannot be mapped to a drive of the prefix");
+  if (!native) return kUnmapped;
   struct stat info{};
-  return ::lstat(native->c_str(), &info) == 0 || failWithErrno();
+  return ::lstat(native->c_str(), &info) == 0 ? FileResult{} : failWithErrno();
 }
 
 bool fileExists(const std::string& path) {
@@ -362,101 +338,107 @@ bool fileExists(const std::string& path) {
   return native && ::stat(native->c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-bool createDirectory(const std::string& path) {
-  if (!admit()) return false;
+FileResult createDirectory(const std::string& path) {
+  if (FileResult admitted = admit(); !admitted) return admitted;
   std::optional<std::string> native = nativePath(path);
-  if (!native) return failWith("the path cannot be mapped to a drive of the prefix");
-  if (!folderInsideHost(path, *native)) return false;
-  return ::mkdir(native->c_str(), 0777) == 0 || failWithErrno();
+  if (!native) return kUnmapped;
+  if (FileResult inside = folderInsideHost(path, *native); !inside) return inside;
+  return ::mkdir(native->c_str(), 0777) == 0 ? FileResult{} : failWithErrno();
 }
 
-bool deleteFile(const std::string& path) {
-  if (!admit()) return false;
+FileResult deleteFile(const std::string& path) {
+  if (FileResult admitted = admit(); !admitted) return admitted;
   std::optional<std::string> native = nativePath(path);
   struct stat info{};
   if (!native || ::lstat(native->c_str(), &info) != 0) return failWithErrno();
-  if (!folderInsideHost(path, *native)) return false;
+  if (FileResult inside = folderInsideHost(path, *native); !inside) return inside;
   if (S_ISDIR(info.st_mode)) return failWith("a folder is in the way");
   if (isReadOnlyFile(info)) return failWith("the file is read-only");
-  return ::unlink(native->c_str()) == 0 || failWithErrno();
+  return ::unlink(native->c_str()) == 0 ? FileResult{} : failWithErrno();
 }
 
-bool linkFile(const std::string& from, const std::string& to) {
-  if (!admit()) return false;
+namespace {
+// Both folders of a two-name operation (a link, a rename) must lie inside the host's folder.
+FileResult foldersInsideHost(const std::string& from, const std::string& fromNative, const std::string& to,
+                             const std::string& toNative) {
+  if (FileResult inside = folderInsideHost(from, fromNative); !inside) return inside;
+  return folderInsideHost(to, toNative);
+}
+}  // namespace
+
+FileResult linkFile(const std::string& from, const std::string& to) {
+  if (FileResult admitted = admit(); !admitted) return admitted;
   std::optional<std::string> source = nativePath(from);
   std::optional<std::string> target = nativePath(to);
   struct stat info{};
   if (!source || !target || ::lstat(source->c_str(), &info) != 0) return failWithErrno();
-  if (!folderInsideHost(from, *source) || !folderInsideHost(to, *target)) return false;
+  if (FileResult inside = foldersInsideHost(from, *source, to, *target); !inside) return inside;
   if (!S_ISREG(info.st_mode)) return failWith(notAPlainFile(info));
-  return ::link(source->c_str(), target->c_str()) == 0 || failWithErrno();
+  return ::link(source->c_str(), target->c_str()) == 0 ? FileResult{} : failWithErrno();
 }
 
-bool moveFileReplacing(const std::string& from, const std::string& to) {
-  if (!admit()) return false;
+FileResult moveFileReplacing(const std::string& from, const std::string& to) {
+  if (FileResult admitted = admit(); !admitted) return admitted;
   std::optional<std::string> source = nativePath(from);
   std::optional<std::string> target = nativePath(to);
-  if (!source || !target) return failWith("the path cannot be mapped to a drive of the prefix");
-  if (!folderInsideHost(from, *source) || !folderInsideHost(to, *target)) return false;
-  if (refusesReplacement(*target)) return false;
-  return ::rename(source->c_str(), target->c_str()) == 0 || failWithErrno();
+  if (!source || !target) return kUnmapped;
+  if (FileResult inside = foldersInsideHost(from, *source, to, *target); !inside) return inside;
+  if (FileResult refused = refusalToReplace(*target); !refused) return refused;
+  return ::rename(source->c_str(), target->c_str()) == 0 ? FileResult{} : failWithErrno();
 }
 
-bool canReplace(const std::string& path, std::string& why) {
-  if (!admit()) return why = lastError(), false;
+FileResult canReplace(const std::string& path) {
+  if (FileResult admitted = admit(); !admitted) return admitted;
   std::optional<std::string> native = nativePath(path);
-  if (!native) return why = "the path cannot be mapped to a drive of the prefix", false;
-  if (!folderInsideHost(path, *native) || refusesReplacement(*native)) return why = lastError(), false;
+  if (!native) return kUnmapped;
+  if (FileResult inside = folderInsideHost(path, *native); !inside) return inside;
+  if (FileResult refused = refusalToReplace(*native); !refused) return refused;
   // The scratch file is created beside the target: its folder must take a new file.
   const std::string folder = folderOfNative(*native);
-  if (::access(folder.c_str(), W_OK | X_OK) != 0) return why = std::string("its folder: ") + std::strerror(errno), false;
-  return true;
+  if (::access(folder.c_str(), W_OK | X_OK) != 0) return failWith(std::string("its folder: ") + std::strerror(errno));
+  return {};
 }
 
-bool flushFolderOf(const std::string& path) {
-  if (!admit()) return false;
+FileResult flushFolderOf(const std::string& path) {
+  if (FileResult admitted = admit(); !admitted) return admitted;
   std::optional<std::string> native = nativePath(path);
-  if (!native) return failWith("the path cannot be mapped to a drive of the prefix");
+  if (!native) return kUnmapped;
   int fd = ::open(folderOfNative(*native).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return failWithErrno();
-  bool ok = ::fsync(fd) == 0 || failWithErrno();
+  FileResult flushed = ::fsync(fd) == 0 ? FileResult{} : failWithErrno();
   ::close(fd);
-  return ok;
+  return flushed;
 }
 
-std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path) {
-  if (!admit()) return std::nullopt;
+FileValue<std::vector<std::uint8_t>> readWholeFile(const std::string& path) {
+  if (FileResult admitted = admit(); !admitted) return admitted;
   std::optional<std::string> native = nativePath(path);
-  if (!native) return failWith("the path cannot be mapped to a drive of the prefix"), std::nullopt;
+  if (!native) return kUnmapped;
   struct stat info{};
-  if (::lstat(native->c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return failWith(notAPlainFile(info)), std::nullopt;
+  if (::lstat(native->c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return failWith(notAPlainFile(info));
   int fd = ::open(native->c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
-  if (fd < 0) return failWith(errno == ELOOP ? "a symbolic link is in the way" : std::strerror(errno)), std::nullopt;
+  if (fd < 0) return failWith(errno == ELOOP ? "a symbolic link is in the way" : std::strerror(errno));
   std::vector<std::uint8_t> content;
-  bool ok = ::fstat(fd, &info) == 0 || failWithErrno();
-  if (ok && !S_ISREG(info.st_mode)) ok = failWith(notAPlainFile(info));
+  FileResult read = ::fstat(fd, &info) == 0 ? FileResult{} : failWithErrno();
+  if (read && !S_ISREG(info.st_mode)) read = failWith(notAPlainFile(info));
   // Read straight into the content, sized as the file says and grown if the file grows meanwhile.
-  if (ok) content.resize(static_cast<std::size_t>(info.st_size) + 1);
+  if (read) content.resize(static_cast<std::size_t>(info.st_size) + 1);
   std::size_t filled = 0;
-  while (ok) {
+  while (read) {
     if (filled == content.size()) content.resize(content.size() * 2);
     const ssize_t n = ::read(fd, content.data() + filled, content.size() - filled);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
-      ok = n == 0 || failWithErrno();
+      if (n < 0) read = failWithErrno();
       break;
     }
     filled += static_cast<std::size_t>(n);
   }
   content.resize(filled);
   ::close(fd);
-  if (!ok) return std::nullopt;
+  if (!read) return read;
   return content;
 }
-
-std::string lastFileError() { return lastError(); }
-
-bool lastFileErrorMeansInUse() { return lastErrorInUse(); }
 
 // No system service names the holder of a lock here.
 std::vector<std::string> programsHolding(const std::string&) { return {}; }

@@ -19,31 +19,18 @@
 namespace platform {
 namespace {
 
-DWORD& lastErrorCode() {
-  thread_local DWORD code = ERROR_SUCCESS;
-  return code;
+// The failure that system error `code` names, in the system's words; a sharing or lock violation
+// is another program holding the file.
+FileResult failedWithCode(DWORD code) {
+  return FileResult::failure(code == ERROR_SUCCESS ? std::string() : win32::systemErrorText(code),
+                             code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION);
 }
 
-// The reason in words when the file layer itself refused (a link in the way), which no system
-// error code says.
-std::string& lastReason() {
-  thread_local std::string reason;
-  return reason;
-}
+// The failure of the system call that just failed.
+FileResult failed() { return failedWithCode(GetLastError()); }
 
-// Keeps the system's reason for a failure that just happened, for lastFileError(); returns false.
-bool failed() {
-  lastErrorCode() = GetLastError();
-  lastReason().clear();
-  return false;
-}
-
-// Records the layer's own reason; returns false.
-bool failWith(const char* why) {
-  lastErrorCode() = ERROR_ACCESS_DENIED;
-  lastReason() = why;
-  return false;
-}
+// A refusal of the layer's own (a link in the way), which no system error code says.
+FileResult failWith(std::string why) { return FileResult::failure(std::move(why)); }
 
 // The path with its last component removed: the folder that holds it.
 std::string folderOf(const std::string& path) {
@@ -67,14 +54,14 @@ std::wstring foldedFinalPath(HANDLE handle) {
   return path;
 }
 
-// The folded final path of the folder at `path`, links followed; empty with the reason kept.
-std::wstring foldedFinalPathOfFolder(const std::string& path) {
+// The folded final path of the folder at `path`, links followed.
+FileValue<std::wstring> foldedFinalPathOfFolder(const std::string& path) {
   HANDLE folder = CreateFileW(win32::toWide(path).c_str(), FILE_READ_ATTRIBUTES,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (folder == INVALID_HANDLE_VALUE) return failed(), std::wstring();
-  std::wstring final = foldedFinalPath(folder);
-  if (final.empty()) failed();
+  if (folder == INVALID_HANDLE_VALUE) return failed();
+  FileValue<std::wstring> final = foldedFinalPath(folder);
+  if (final.value.empty()) final = failed();
   CloseHandle(folder);
   return final;
 }
@@ -91,19 +78,24 @@ std::string& hostFolderUnusable() {
 }
 
 // Whether the folder that holds `path` resolves inside the host's install folder (see setHostFolder).
-bool folderInsideHost(const std::string& path) {
-  if (!hostFolderUnusable().empty()) return failWith(hostFolderUnusable().c_str());
+FileResult folderInsideHost(const std::string& path) {
+  if (!hostFolderUnusable().empty()) return failWith(hostFolderUnusable());
   const std::optional<std::wstring>& host = hostFolder();
-  if (!host) return true;
+  if (!host) return {};
   const std::string folder = folderOf(path);
-  const std::wstring final = foldedFinalPathOfFolder(folder);
-  if (final.empty()) return false;
+  const FileValue<std::wstring> resolved = foldedFinalPathOfFolder(folder);
+  if (!resolved) return resolved;
+  const std::wstring& final = resolved.value;
   if (final == *host || (final.size() > host->size() && final.compare(0, host->size(), *host) == 0 &&
                          final[host->size()] == L'\\'))
-    return true;
-  lastErrorCode() = ERROR_ACCESS_DENIED;
-  lastReason() = "the folder " + folder + " leads outside the host's folder";
-  return false;
+    return {};
+  return failWith("the folder " + folder + " leads outside the host's folder");
+}
+
+// Both folders of a two-name operation (a link, a rename) must lie inside the host's folder.
+FileResult foldersInsideHost(const std::string& from, const std::string& to) {
+  if (FileResult inside = folderInsideHost(from); !inside) return inside;
+  return folderInsideHost(to);
 }
 
 // Why what is at `attributes` is no plain file, or null when it is one.
@@ -114,11 +106,9 @@ const char* notAPlainFile(DWORD attributes) {
 }
 
 // The fault-injection hook; an injected failure reads as an I/O error.
-bool admit() {
-  lastErrorCode() = ERROR_SUCCESS;
-  if (admitFileOperation()) return true;
-  SetLastError(ERROR_IO_DEVICE);
-  return failed();
+FileResult admit() {
+  if (admitFileOperation()) return {};
+  return failedWithCode(ERROR_IO_DEVICE);
 }
 
 class Win32File : public File {
@@ -128,17 +118,17 @@ class Win32File : public File {
   Win32File(const Win32File&) = delete;
   Win32File& operator=(const Win32File&) = delete;
 
-  std::optional<std::size_t> read(void* buffer, std::size_t size) override {
-    if (!admit()) return std::nullopt;
+  FileValue<std::size_t> read(void* buffer, std::size_t size) override {
+    if (FileResult admitted = admit(); !admitted) return admitted;
     DWORD done = 0;
     const DWORD wanted = size > MAXDWORD ? MAXDWORD : static_cast<DWORD>(size);
-    if (!ReadFile(handle_, buffer, wanted, &done, nullptr)) return failed(), std::nullopt;
-    return done;
+    if (!ReadFile(handle_, buffer, wanted, &done, nullptr)) return failed();
+    return static_cast<std::size_t>(done);
   }
 
   // One WriteFile for the caller; only data beyond what one call can take is written in pieces.
-  std::optional<std::size_t> write(const void* data, std::size_t size) override {
-    if (!admit()) return std::nullopt;
+  FileValue<std::size_t> write(const void* data, std::size_t size) override {
+    if (FileResult admitted = admit(); !admitted) return admitted;
     const auto* bytes = static_cast<const BYTE*>(data);
     std::size_t total = 0;
     do {
@@ -146,8 +136,9 @@ class Win32File : public File {
       const DWORD piece = left > MAXDWORD ? MAXDWORD : static_cast<DWORD>(left);
       DWORD done = 0;
       if (!WriteFile(handle_, bytes + total, piece, &done, nullptr)) {
-        failed();
-        return total == 0 ? std::nullopt : std::optional<std::size_t>(total);
+        FileValue<std::size_t> partial = failed();
+        partial.value = total;
+        return partial;
       }
       total += done;
       if (done < piece) break;
@@ -155,32 +146,33 @@ class Win32File : public File {
     return total;
   }
 
-  bool flush() override {
-    if (!admit()) return false;
-    return FlushFileBuffers(handle_) != FALSE || failed();
+  FileResult flush() override {
+    if (FileResult admitted = admit(); !admitted) return admitted;
+    return FlushFileBuffers(handle_) != FALSE ? FileResult{} : failed();
   }
 
-  std::optional<std::uint64_t> size() override {
-    if (!admit()) return std::nullopt;
+  FileValue<std::uint64_t> size() override {
+    if (FileResult admitted = admit(); !admitted) return admitted;
     LARGE_INTEGER bytes{};
-    if (!GetFileSizeEx(handle_, &bytes)) return failed(), std::nullopt;
+    if (!GetFileSizeEx(handle_, &bytes)) return failed();
     return static_cast<std::uint64_t>(bytes.QuadPart);
   }
 
   // The access control list and the attributes of the file at `path`; Windows keeps its owner with
   // the creator, as a replacement by ReplaceFile does.
-  bool takeAccessOf(const std::string& path) override {
-    if (!admit()) return false;
+  FileResult takeAccessOf(const std::string& path) override {
+    if (FileResult admitted = admit(); !admitted) return admitted;
     HANDLE original = CreateFileW(win32::toWide(path).c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (original == INVALID_HANDLE_VALUE) {
       const DWORD error = GetLastError();
-      return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || failed();
+      return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileResult{} : failedWithCode(error);
     }
     BY_HANDLE_FILE_INFORMATION info{};
     const bool plain = GetFileType(original) == FILE_TYPE_DISK;
-    bool ok = !plain || GetFileInformationByHandle(original, &info) != FALSE || failed();
+    FileResult ok;
+    if (plain && !GetFileInformationByHandle(original, &info)) ok = failed();
     if (ok && plain && notAPlainFile(info.dwFileAttributes) == nullptr) {
       PACL dacl = nullptr;
       PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -197,11 +189,11 @@ class Win32File : public File {
         LocalFree(descriptor);
       }
       // A volume that keeps no access control lists has none to keep.
-      if (error != ERROR_SUCCESS && error != ERROR_NOT_SUPPORTED) ok = (SetLastError(error), failed());
+      if (error != ERROR_SUCCESS && error != ERROR_NOT_SUPPORTED) ok = failedWithCode(error);
       FILE_BASIC_INFO basic{};
       const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
       basic.FileAttributes = (info.dwFileAttributes & kept) != 0 ? info.dwFileAttributes & kept : FILE_ATTRIBUTE_NORMAL;
-      if (ok) ok = SetFileInformationByHandle(handle_, FileBasicInfo, &basic, sizeof basic) != FALSE || failed();
+      if (ok && !SetFileInformationByHandle(handle_, FileBasicInfo, &basic, sizeof basic)) ok = failed();
     }
     CloseHandle(original);
     return ok;
@@ -211,64 +203,65 @@ class Win32File : public File {
   HANDLE handle_;
 };
 
-// CreateFileW without sharing and with normal attributes; null when it fails.
-std::unique_ptr<File> openWithoutSharing(const std::string& path, DWORD access, DWORD disposition, DWORD flags = 0) {
+// CreateFileW without sharing and with normal attributes.
+OpenedFile openWithoutSharing(const std::string& path, DWORD access, DWORD disposition, DWORD flags = 0) {
   HANDLE handle =
       CreateFileW(win32::toWide(path).c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL | flags, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return failed(), nullptr;
-  return std::make_unique<Win32File>(handle);
+  if (handle == INVALID_HANDLE_VALUE) return failed();
+  return std::unique_ptr<File>(std::make_unique<Win32File>(handle));
 }
 
 // Opens the file at `path` for reading with `share`, never through a link: the link itself is
 // opened (FILE_FLAG_OPEN_REPARSE_POINT) and refused, as are a folder and anything that is not a file
 // on a disk. A link that the file system follows without calling it one (a POSIX link under Wine)
 // shows in the file's final path, which then is not its folder's final path and its name.
-HANDLE openPlainFileForReading(const std::string& path, DWORD share) {
+FileValue<HANDLE> openPlainFileForReading(const std::string& path, DWORD share) {
   HANDLE handle = CreateFileW(win32::toWide(path).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
-    failed();
+    const FileResult refused = failed();
     const DWORD attributes = GetFileAttributesW(win32::toWide(path).c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && notAPlainFile(attributes) != nullptr) failWith(notAPlainFile(attributes));
-    return INVALID_HANDLE_VALUE;
+    if (attributes != INVALID_FILE_ATTRIBUTES && notAPlainFile(attributes) != nullptr) return failWith(notAPlainFile(attributes));
+    return refused;
   }
   BY_HANDLE_FILE_INFORMATION info{};
-  const char* refusal = nullptr;
+  FileResult refusal;
   if (GetFileType(handle) != FILE_TYPE_DISK) {
-    refusal = "not a regular file";  // a pipe or a device (under Wine, a FIFO)
+    refusal = failWith("not a regular file");  // a pipe or a device (under Wine, a FIFO)
   } else if (!GetFileInformationByHandle(handle, &info)) {
-    failed();
-    refusal = "";
+    refusal = failed();
+  } else if (const char* notPlain = notAPlainFile(info.dwFileAttributes)) {
+    refusal = failWith(notPlain);
   } else {
-    refusal = notAPlainFile(info.dwFileAttributes);
-  }
-  if (refusal == nullptr) {
-    const std::wstring folder = foldedFinalPathOfFolder(folderOf(path));
+    const std::wstring folder = foldedFinalPathOfFolder(folderOf(path)).value;
     std::wstring name = win32::toWide(path.substr(folderOf(path).size() + (folderOf(path).size() < path.size() ? 1 : 0)));
     CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
     const std::wstring final = foldedFinalPath(handle);
-    if (!folder.empty() && !final.empty() && final != folder + L"\\" + name) refusal = "a symbolic link is in the way";
+    if (!folder.empty() && !final.empty() && final != folder + L"\\" + name) refusal = failWith("a symbolic link is in the way");
   }
-  if (refusal != nullptr) {
-    if (*refusal != '\0') failWith(refusal);
+  if (!refusal) {
     CloseHandle(handle);
-    return INVALID_HANDLE_VALUE;
+    return refusal;
   }
   return handle;
 }
 
 DWORD attributesOf(const std::string& path) { return GetFileAttributesW(win32::toWide(path).c_str()); }
 
-// A read-only file stops every write, as Windows stops every user at it.
-bool isReadOnlyFile(const std::string& path) {
+// A read-only file stops every write, as Windows stops every user at it: access denied.
+FileResult refusalOfReadOnlyFile(const std::string& path) {
   const DWORD attributes = attributesOf(path);
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
       (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    return false;
+    return {};
   }
-  SetLastError(ERROR_ACCESS_DENIED);
-  failed();
-  return true;
+  return failedWithCode(ERROR_ACCESS_DENIED);
+}
+
+// The checks every write passes first: the fault hook, and the folder inside the host's.
+FileResult admitWriteIn(const std::string& path) {
+  if (FileResult admitted = admit(); !admitted) return admitted;
+  return folderInsideHost(path);
 }
 
 // Opens `path` for deletion, with every sharing, and closes it again: what a rename over the file
@@ -283,36 +276,37 @@ bool canOpenForDeletion(const std::wstring& path) {
 
 }  // namespace
 
-std::unique_ptr<File> createFileForWriting(const std::string& path) {
-  if (!admit() || !folderInsideHost(path) || isReadOnlyFile(path)) return nullptr;
+OpenedFile createFileForWriting(const std::string& path) {
+  if (FileResult admitted = admitWriteIn(path); !admitted) return admitted;
+  if (FileResult refused = refusalOfReadOnlyFile(path); !refused) return refused;
   return openWithoutSharing(path, GENERIC_WRITE, CREATE_ALWAYS);
 }
 
 // WRITE_DAC: the new file may take the access control list of the file it replaces.
-std::unique_ptr<File> createNewFile(const std::string& path) {
-  if (!admit() || !folderInsideHost(path)) return nullptr;
+OpenedFile createNewFile(const std::string& path) {
+  if (FileResult admitted = admitWriteIn(path); !admitted) return admitted;
   return openWithoutSharing(path, GENERIC_WRITE | WRITE_DAC, CREATE_NEW, FILE_FLAG_OPEN_REPARSE_POINT);
 }
 
-std::unique_ptr<File> openFileForReading(const std::string& path) {
-  if (!admit()) return nullptr;
-  HANDLE handle = openPlainFileForReading(path, 0);
-  if (handle == INVALID_HANDLE_VALUE) return nullptr;
-  return std::make_unique<Win32File>(handle);
+OpenedFile openFileForReading(const std::string& path) {
+  if (FileResult admitted = admit(); !admitted) return admitted;
+  FileValue<HANDLE> opened = openPlainFileForReading(path, 0);
+  if (!opened) return static_cast<FileResult&>(opened);
+  return std::unique_ptr<File>(std::make_unique<Win32File>(opened.value));
 }
 
-bool pathExists(const std::string& path) {
-  if (!admit()) return false;
-  if (attributesOf(path) != INVALID_FILE_ATTRIBUTES) return true;
-  failed();
+FileResult pathExists(const std::string& path) {
+  if (FileResult admitted = admit(); !admitted) return admitted;
+  if (attributesOf(path) != INVALID_FILE_ATTRIBUTES) return {};
+  const FileResult missing = failed();
   // Some entries have no attributes to give (a FIFO under Wine) and are there all the same: the
   // folder's listing says so. A name with wildcards is no entry.
-  if (path.find_first_of("*?") != std::string::npos) return false;
+  if (path.find_first_of("*?") != std::string::npos) return missing;
   WIN32_FIND_DATAW entry;
   HANDLE found = FindFirstFileW(win32::toWide(path).c_str(), &entry);
-  if (found == INVALID_HANDLE_VALUE) return false;
+  if (found == INVALID_HANDLE_VALUE) return missing;
   FindClose(found);
-  return true;
+  return {};
 }
 
 bool fileExists(const std::string& path) {
@@ -321,80 +315,75 @@ bool fileExists(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-bool createDirectory(const std::string& path) {
-  if (!admit() || !folderInsideHost(path)) return false;
-  return CreateDirectoryW(win32::toWide(path).c_str(), nullptr) != FALSE || failed();
+FileResult createDirectory(const std::string& path) {
+  if (FileResult admitted = admitWriteIn(path); !admitted) return admitted;
+  return CreateDirectoryW(win32::toWide(path).c_str(), nullptr) != FALSE ? FileResult{} : failed();
 }
 
-bool deleteFile(const std::string& path) {
-  if (!admit() || !folderInsideHost(path) || isReadOnlyFile(path)) return false;
-  return DeleteFileW(win32::toWide(path).c_str()) != FALSE || failed();
+FileResult deleteFile(const std::string& path) {
+  if (FileResult admitted = admitWriteIn(path); !admitted) return admitted;
+  if (FileResult refused = refusalOfReadOnlyFile(path); !refused) return refused;
+  return DeleteFileW(win32::toWide(path).c_str()) != FALSE ? FileResult{} : failed();
 }
 
-bool moveFileReplacing(const std::string& from, const std::string& to) {
-  if (!admit() || !folderInsideHost(from) || !folderInsideHost(to) || isReadOnlyFile(to)) return false;
+FileResult moveFileReplacing(const std::string& from, const std::string& to) {
+  if (FileResult admitted = admit(); !admitted) return admitted;
+  if (FileResult inside = foldersInsideHost(from, to); !inside) return inside;
+  if (FileResult refused = refusalOfReadOnlyFile(to); !refused) return refused;
   const std::wstring target = win32::toWide(to);
   if (MoveFileExW(win32::toWide(from).c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE)
-    return true;
-  failed();
+    return {};
+  const DWORD error = GetLastError();
   // A rename over a file that another program holds open is refused as "access denied", the same
   // words as a lack of rights: the file itself tells the two apart.
-  if (lastErrorCode() == ERROR_ACCESS_DENIED && !canOpenForDeletion(target) && GetLastError() == ERROR_SHARING_VIOLATION)
-    lastErrorCode() = ERROR_SHARING_VIOLATION;
-  return false;
+  if (error == ERROR_ACCESS_DENIED && !canOpenForDeletion(target) && GetLastError() == ERROR_SHARING_VIOLATION)
+    return failedWithCode(ERROR_SHARING_VIOLATION);
+  return failedWithCode(error);
 }
 
-bool linkFile(const std::string& from, const std::string& to) {
-  if (!admit() || !folderInsideHost(from) || !folderInsideHost(to)) return false;
+FileResult linkFile(const std::string& from, const std::string& to) {
+  if (FileResult admitted = admit(); !admitted) return admitted;
+  if (FileResult inside = foldersInsideHost(from, to); !inside) return inside;
   // A reparse point (a link) is never given a second name: its content is what would be kept.
   const DWORD attributes = attributesOf(from);
   if (attributes == INVALID_FILE_ATTRIBUTES) return failed();
-  if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
-    SetLastError(ERROR_NOT_SUPPORTED);
-    return failed();
-  }
-  return CreateHardLinkW(win32::toWide(to).c_str(), win32::toWide(from).c_str(), nullptr) != FALSE || failed();
+  if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) return failedWithCode(ERROR_NOT_SUPPORTED);
+  return CreateHardLinkW(win32::toWide(to).c_str(), win32::toWide(from).c_str(), nullptr) != FALSE ? FileResult{} : failed();
 }
 
-bool canReplace(const std::string& path, std::string& why) {
-  if (!admit() || !folderInsideHost(path)) return why = lastFileError(), false;
+FileResult canReplace(const std::string& path) {
+  if (FileResult admitted = admitWriteIn(path); !admitted) return admitted;
   const DWORD attributes = attributesOf(path);
-  if (attributes == INVALID_FILE_ATTRIBUTES) return true;
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return why = "a folder is in the way", false;
-  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return why = "the file is read-only", false;
-  if (!canOpenForDeletion(win32::toWide(path))) {
-    failed();
-    why = lastFileError();
-    return false;
-  }
-  return true;
+  if (attributes == INVALID_FILE_ATTRIBUTES) return {};
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return failWith("a folder is in the way");
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return failWith("the file is read-only");
+  if (!canOpenForDeletion(win32::toWide(path))) return failed();
+  return {};
 }
 
 // MOVEFILE_WRITE_THROUGH already made the rename durable.
-bool flushFolderOf(const std::string&) { return admit(); }
+FileResult flushFolderOf(const std::string&) { return admit(); }
 
-std::optional<std::vector<std::uint8_t>> readWholeFile(const std::string& path) {
-  if (!admit()) return std::nullopt;
-  HANDLE handle = openPlainFileForReading(path, FILE_SHARE_READ);
-  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+FileValue<std::vector<std::uint8_t>> readWholeFile(const std::string& path) {
+  if (FileResult admitted = admit(); !admitted) return admitted;
+  const FileValue<HANDLE> opened = openPlainFileForReading(path, FILE_SHARE_READ);
+  if (!opened) return static_cast<const FileResult&>(opened);
+  const HANDLE handle = opened.value;
   std::vector<std::uint8_t> content;
   LARGE_INTEGER size{};
-  bool ok = GetFileSizeEx(handle, &size) != FALSE;
-  if (ok) content.reserve(static_cast<std::size_t>(size.QuadPart));
+  FileResult read;
+  if (GetFileSizeEx(handle, &size)) content.reserve(static_cast<std::size_t>(size.QuadPart));
+  else read = failed();
   BYTE chunk[1 << 16];
-  while (ok) {
+  while (read) {
     DWORD done = 0;
-    ok = ReadFile(handle, chunk, sizeof chunk, &done, nullptr) != FALSE || failed();
-    if (!ok || done == 0) break;
+    if (!ReadFile(handle, chunk, sizeof chunk, &done, nullptr)) read = failed();
+    if (!read || done == 0) break;
     content.insert(content.end(), chunk, chunk + done);
   }
   CloseHandle(handle);
-  if (!ok) return std::nullopt;
+  if (!read) return read;
   return content;
-}
-
-bool lastFileErrorMeansInUse() {
-  return lastErrorCode() == ERROR_SHARING_VIOLATION || lastErrorCode() == ERROR_LOCK_VIOLATION;
 }
 
 // One Restart Manager session per question; it names the processes that have the file open.
@@ -426,12 +415,6 @@ std::vector<std::string> programsHolding(const std::string& path) {
   return holders;
 }
 
-std::string lastFileError() {
-  if (!lastReason().empty()) return lastReason();
-  const DWORD code = lastErrorCode();
-  return code == ERROR_SUCCESS ? std::string() : win32::systemErrorText(code);
-}
-
 bool setHostFolder(const std::string& installPath, std::string& why) {
   hostFolder().reset();
   hostFolderUnusable().clear();
@@ -443,18 +426,17 @@ bool setHostFolder(const std::string& installPath, std::string& why) {
                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   std::wstring final;
   if (handle == INVALID_HANDLE_VALUE) {
-    failed();
-    why = "the host's folder " + installPath + ": " + lastFileError();
+    why = "the host's folder " + installPath + ": " + failed().reason;
   } else {
     BY_HANDLE_FILE_INFORMATION info{};
     const bool isFolder = GetFileInformationByHandle(handle, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     final = foldedFinalPath(handle);
-    if (final.empty()) failed();
+    const std::string unresolved = final.empty() ? failed().reason : std::string();
     CloseHandle(handle);
     if (!isFolder) {
       why = "the host's folder " + installPath + " is not a folder";
     } else if (final.empty()) {
-      why = "the host's folder " + installPath + ": " + lastFileError();
+      why = "the host's folder " + installPath + ": " + unresolved;
     } else {
       hostFolder() = std::move(final);
       return true;

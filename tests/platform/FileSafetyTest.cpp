@@ -50,12 +50,10 @@ class HostFolder : public ::testing::Test {
 };
 
 std::string reasonOfRead(const std::string& path) {
-  const bool opened = platform::openFileForReading(path) != nullptr;
-  const std::string openReason = platform::lastFileError();
-  const bool read = platform::readWholeFile(path).has_value();
-  const std::string readReason = platform::lastFileError();
+  const platform::OpenedFile opened = platform::openFileForReading(path);
+  const platform::FileValue<std::vector<std::uint8_t>> read = platform::readWholeFile(path);
   if (opened || read) return "was read";
-  return openReason == readReason ? openReason : openReason + " / " + readReason;
+  return opened.reason == read.reason ? opened.reason : opened.reason + " / " + read.reason;
 }
 
 // Neither an open nor a whole read goes through a link or opens anything but a regular file, and a
@@ -123,11 +121,10 @@ TEST_F(HostFolder, AFolderThatLeadsOutsideTakesNothing) {
   EXPECT_NE(written.reason.find(reason), std::string::npos) << written.reason;
   const struct {
     const char* what;
-    std::function<bool()> operation;
+    std::function<platform::FileResult()> operation;
   } refused[] = {
-      {"a new file", [] { return platform::createNewFile(windows("Device\\x.tmp")) != nullptr; }},
-      {"a file written", [] { return platform::createFileForWriting(windows("Device\\victim.dsr")) != nullptr; }},
-      {"a scratch file", [] { return static_cast<bool>(platform::writeNewFile(windows("Device\\y.tmp"), "x")); }},
+      {"a new file", [] { return platform::FileResult(platform::createNewFile(windows("Device\\x.tmp"))); }},
+      {"a file written", [] { return platform::FileResult(platform::createFileForWriting(windows("Device\\victim.dsr"))); }},
       {"a folder", [] { return platform::createDirectory(windows("Device\\Sub")); }},
       {"a removal", [] { return platform::deleteFile(windows("Device\\victim.dsr")); }},
       {"a rename into it", [] { return platform::moveFileReplacing(windows("kept.dsr"), windows("Device\\victim.dsr")); }},
@@ -136,12 +133,16 @@ TEST_F(HostFolder, AFolderThatLeadsOutsideTakesNothing) {
       {"a link of a file in it", [] { return platform::linkFile(windows("Device\\victim.dsr"), windows("taken.dsr")); }},
   };
   for (const auto& r : refused) {
-    EXPECT_FALSE(r.operation()) << r.what;
-    EXPECT_EQ(platform::lastFileError(), reason) << r.what;
+    const platform::FileResult result = r.operation();
+    EXPECT_FALSE(result) << r.what;
+    EXPECT_EQ(result.reason, reason) << r.what;
   }
-  std::string why;
-  EXPECT_FALSE(platform::canReplace(windows("Device\\victim.dsr"), why));
-  EXPECT_EQ(why, reason);
+  const platform::WriteResult scratch = platform::writeNewFile(windows("Device\\y.tmp"), "x");
+  EXPECT_FALSE(scratch);
+  EXPECT_EQ(scratch.reason, "the new file cannot be created: " + reason);
+  const platform::FileResult replaceable = platform::canReplace(windows("Device\\victim.dsr"));
+  EXPECT_FALSE(replaceable);
+  EXPECT_EQ(replaceable.reason, reason);
   EXPECT_EQ(std::vector<fs::path>(fs::directory_iterator(outside()), fs::directory_iterator()),
             std::vector<fs::path>{outside("victim.dsr")});
   EXPECT_EQ(readFile(outside("victim.dsr")), "outside the host");
@@ -150,7 +151,8 @@ TEST_F(HostFolder, AFolderThatLeadsOutsideTakesNothing) {
   EXPECT_TRUE(platform::writeFileReplacing(windows("kept.dsr"), "replaced"));
   EXPECT_TRUE(platform::writeFileReplacing(windows("Alias\\x.dsr"), "inside"));
   EXPECT_EQ(readFile(native("Inside/x.dsr")), "inside");
-  EXPECT_TRUE(platform::canReplace(windows("Alias\\x.dsr"), why)) << why;
+  const platform::FileResult throughAlias = platform::canReplace(windows("Alias\\x.dsr"));
+  EXPECT_TRUE(throughAlias) << throughAlias.reason;
 
   // The install folder reached through a link of its own is still the host's folder.
   const fs::path install = root_ / "prefix/drive_c/Program Files/Tarvel";
@@ -177,10 +179,12 @@ TEST_F(HostFolder, AHostFolderThatCannotBeResolvedTakesNothing) {
     EXPECT_EQ(why, c.why);
     fs::create_directories(native("../Missing"));
     EXPECT_FALSE(platform::writeFileReplacing("C:\\Program Files\\Missing\\x.dsr", "new"));
-    EXPECT_FALSE(platform::createDirectory(windows("Sub")));
-    EXPECT_EQ(platform::lastFileError(), c.why);
-    EXPECT_FALSE(platform::canReplace(windows("x.dsr"), why));
-    EXPECT_EQ(why, c.why);
+    const platform::FileResult created = platform::createDirectory(windows("Sub"));
+    EXPECT_FALSE(created);
+    EXPECT_EQ(created.reason, c.why);
+    const platform::FileResult replaceable = platform::canReplace(windows("x.dsr"));
+    EXPECT_FALSE(replaceable);
+    EXPECT_EQ(replaceable.reason, c.why);
     fs::remove_all(native("../Missing"));
   }
   EXPECT_TRUE(fs::is_empty(native("Device")));

@@ -65,9 +65,9 @@ TEST_F(DriveMapping, ADriveLinkThatPointsNowhereFailsEveryOperation) {
 
 TEST_F(DriveMapping, CreateForWritingReplacesAndTruncates) {
   writeFile(drive("Program Files/Tarvel/Device/x.dsr"), "a much longer old content");
-  auto file = platform::createFileForWriting("C:\\program files\\tarvel\\device\\X.DSR");
+  auto file = platform::createFileForWriting("C:\\program files\\tarvel\\device\\X.DSR").value;
   ASSERT_TRUE(file);
-  EXPECT_EQ(file->write("new", 3), std::optional<std::size_t>(3));
+  EXPECT_EQ(file->write("new", 3).value, 3u);
   file.reset();
   EXPECT_EQ(readFile(drive("Program Files/Tarvel/Device/x.dsr")), "new");
   EXPECT_FALSE(testfiles::exists(drive("Program Files/Tarvel/Device/X.DSR")));
@@ -86,16 +86,16 @@ TEST_F(DriveMapping, AFileWithoutWriteBitsIsReadOnlyEvenForRoot) {
   EXPECT_FALSE(platform::writeFileReplacing("C:\\Program Files\\Tarvel\\Device\\locked.dsr", "never"));
   EXPECT_EQ(readFile(native), "installed");
   // Reading is allowed.
-  auto reader = platform::openFileForReading("C:\\Program Files\\Tarvel\\Device\\locked.dsr");
+  auto reader = platform::openFileForReading("C:\\Program Files\\Tarvel\\Device\\locked.dsr").value;
   ASSERT_TRUE(reader);
   char buffer[16];
-  EXPECT_EQ(reader->read(buffer, sizeof buffer), std::optional<std::size_t>(9));
+  EXPECT_EQ(reader->read(buffer, sizeof buffer).value, 9u);
 }
 
 // Readers share a file (two runs may read one shipped description at once); a writer needs it alone.
 TEST_F(DriveMapping, AnOpenFileIsSharedWithReadersOnly) {
   writeFile(drive("Program Files/Tarvel/Device/x.dsr"), "installed");
-  auto holder = platform::openFileForReading("C:\\Program Files\\Tarvel\\Device\\x.dsr");
+  auto holder = platform::openFileForReading("C:\\Program Files\\Tarvel\\Device\\x.dsr").value;
   ASSERT_TRUE(holder);
   EXPECT_TRUE(platform::openFileForReading("C:\\Program Files\\Tarvel\\Device\\x.dsr"));
   EXPECT_FALSE(platform::createFileForWriting("C:\\Program Files\\Tarvel\\Device\\x.dsr"));
@@ -158,9 +158,10 @@ TEST_F(DriveMapping, WriteAndMove) {
   EXPECT_FALSE(testfiles::exists(drive("Program Files/Tarvel/Device/a.dsr")));
   EXPECT_EQ(readFile(drive("Program Files/Tarvel/Device/b.dsr")), "new description");
   EXPECT_TRUE(platform::flushFolderOf(folder + "b.dsr"));
-  EXPECT_EQ(platform::readWholeFile(folder + "b.dsr"),
-            std::optional<std::vector<std::uint8_t>>(std::vector<std::uint8_t>{'n', 'e', 'w', ' ', 'd', 'e', 's', 'c', 'r', 'i', 'p', 't', 'i', 'o', 'n'}));
-  EXPECT_FALSE(platform::readWholeFile(folder + "a.dsr").has_value());
+  const platform::FileValue<std::vector<std::uint8_t>> read = platform::readWholeFile(folder + "b.dsr");
+  EXPECT_TRUE(read) << read.reason;
+  EXPECT_EQ(read.value, (std::vector<std::uint8_t>{'n', 'e', 'w', ' ', 'd', 'e', 's', 'c', 'r', 'i', 'p', 't', 'i', 'o', 'n'}));
+  EXPECT_FALSE(platform::readWholeFile(folder + "a.dsr"));
 }
 
 }  // namespace

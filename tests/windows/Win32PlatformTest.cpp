@@ -57,9 +57,9 @@ std::string contentOf(const std::filesystem::path& path) {
 }
 
 void writeFile(const std::string& path, const std::string& content) {
-  std::unique_ptr<platform::File> file = platform::createFileForWriting(path);
+  std::unique_ptr<platform::File> file = platform::createFileForWriting(path).value;
   ASSERT_TRUE(file) << path;
-  ASSERT_EQ(file->write(content.data(), content.size()), content.size());
+  ASSERT_EQ(file->write(content.data(), content.size()).value, content.size());
   ASSERT_TRUE(file->flush());
 }
 
@@ -177,7 +177,7 @@ TEST(FileSystem, NonAsciiPathsReachTheDiskAsTheyAre) {
   EXPECT_TRUE(platform::pathExists(path));
   const auto read = platform::readWholeFile(path);
   ASSERT_TRUE(read);
-  EXPECT_EQ(std::string(read->begin(), read->end()), "content");
+  EXPECT_EQ(std::string(read.value.begin(), read.value.end()), "content");
 
   const std::string sub = folder.path(u8"\u00C9t\u00E9");
   EXPECT_TRUE(platform::createDirectory(sub));
@@ -204,12 +204,12 @@ TEST(FileSystem, AnOpenFileSharesWithNoOne) {
   const std::string path = folder.path(u8"held.dsr");
   writeFile(path, "held");
   {
-    auto reader = platform::openFileForReading(path);
+    auto reader = platform::openFileForReading(path).value;
     ASSERT_TRUE(reader);
     EXPECT_FALSE(platform::openFileForReading(path));
     EXPECT_FALSE(platform::createFileForWriting(path));
     char buffer[8] = {};
-    EXPECT_EQ(reader->read(buffer, sizeof buffer), 4u);
+    EXPECT_EQ(reader->read(buffer, sizeof buffer).value, 4u);
   }
   EXPECT_TRUE(platform::openFileForReading(path));
 }
@@ -321,16 +321,20 @@ TEST(FileSystem, OnlyPlainFilesAreRead) {
   TempFolder folder;
   writeFile(folder.path(u8"outside.dsr"), std::string(2000, 's'));
   ASSERT_TRUE(CreateDirectoryW(folder.native(u8"folder.dsr").c_str(), nullptr));
-  EXPECT_FALSE(platform::openFileForReading(folder.path(u8"folder.dsr")));
-  EXPECT_EQ(platform::lastFileError(), "a folder is in the way");
-  EXPECT_FALSE(platform::readWholeFile(folder.path(u8"folder.dsr")));
-  EXPECT_EQ(platform::lastFileError(), "a folder is in the way");
+  const platform::OpenedFile folderOpened = platform::openFileForReading(folder.path(u8"folder.dsr"));
+  EXPECT_FALSE(folderOpened);
+  EXPECT_EQ(folderOpened.reason, "a folder is in the way");
+  const auto folderRead = platform::readWholeFile(folder.path(u8"folder.dsr"));
+  EXPECT_FALSE(folderRead);
+  EXPECT_EQ(folderRead.reason, "a folder is in the way");
   if (!madeSymbolicLink(folder.native(u8"link.dsr"), folder.native(u8"outside.dsr"), 0))
     GTEST_SKIP() << "no symbolic links made by this system (Wine's links are POSIX links, tried in wine-e2e.sh)";
-  EXPECT_FALSE(platform::openFileForReading(folder.path(u8"link.dsr")));
-  EXPECT_EQ(platform::lastFileError(), "a symbolic link is in the way");
-  EXPECT_FALSE(platform::readWholeFile(folder.path(u8"link.dsr")));
-  EXPECT_EQ(platform::lastFileError(), "a symbolic link is in the way");
+  const platform::OpenedFile linkOpened = platform::openFileForReading(folder.path(u8"link.dsr"));
+  EXPECT_FALSE(linkOpened);
+  EXPECT_EQ(linkOpened.reason, "a symbolic link is in the way");
+  const auto linkRead = platform::readWholeFile(folder.path(u8"link.dsr"));
+  EXPECT_FALSE(linkRead);
+  EXPECT_EQ(linkRead.reason, "a symbolic link is in the way");
 }
 
 // With the host's folder set, a folder link below it that leads outside takes no file and no
@@ -344,10 +348,12 @@ TEST(FileSystem, AFolderThatLeadsOutsideTheHostTakesNothing) {
   ASSERT_TRUE(platform::setHostFolder(host.path(u8""), why)) << why;
   const std::string reason = "the folder " + host.path(u8"Device") + " leads outside the host's folder";
   EXPECT_FALSE(platform::writeFileReplacing(host.path(u8"Device\\x.dsr"), "new"));
-  EXPECT_FALSE(platform::createDirectory(host.path(u8"Device\\Sub")));
-  EXPECT_EQ(platform::lastFileError(), reason);
-  EXPECT_FALSE(platform::canReplace(host.path(u8"Device\\x.dsr"), why));
-  EXPECT_EQ(why, reason);
+  const platform::FileResult created = platform::createDirectory(host.path(u8"Device\\Sub"));
+  EXPECT_FALSE(created);
+  EXPECT_EQ(created.reason, reason);
+  const platform::FileResult replaceable = platform::canReplace(host.path(u8"Device\\x.dsr"));
+  EXPECT_FALSE(replaceable);
+  EXPECT_EQ(replaceable.reason, reason);
   EXPECT_TRUE(std::filesystem::is_empty(outside.native(u8"")));
   EXPECT_TRUE(platform::writeFileReplacing(host.path(u8"x.dsr"), "inside"));
   platform::setHostFolder("", why);
@@ -405,10 +411,10 @@ TEST(FileSystem, TheFaultInjectionHookCountsEveryOperation) {
   const std::string path = folder.path(u8"f.txt");
   _putenv_s("NEXLUME_FAULT_AT", "2");
   platform::resetFaultInjectionForTesting();
-  auto file = platform::createFileForWriting(path);  // operation 1
+  auto file = platform::createFileForWriting(path).value;  // operation 1
   ASSERT_TRUE(file);
   EXPECT_FALSE(file->write("x", 1)) << "operation 2 fails";
-  EXPECT_EQ(file->write("y", 1), 1u);
+  EXPECT_EQ(file->write("y", 1).value, 1u);
   file.reset();
   _putenv_s("NEXLUME_FAULT_AT", "");
   platform::resetFaultInjectionForTesting();
