@@ -385,7 +385,7 @@ TEST_F(DomSave, WhatIsSavedLoadsBackUnchanged) {
   const std::string path = folder_.path("out.xml");
   const std::vector<std::string> values = {" leading and trailing ", "<&>\"'", "Глянцевая бумага", "ورق لامع",
                                            "光沢紙 \xF0\x9F\x96\xA8", "]]>", "tab\there",
-                                           "two\r\nline ends\r"};
+                                           "two\r\nline ends\r", " ", "\t\r\n "};
   for (const std::string& value : values) {
     build(value).save(path);
     dom::Document loaded = dom::Document::create();
