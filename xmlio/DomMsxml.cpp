@@ -232,19 +232,20 @@ std::string_view utf8Into(std::wstring_view text, std::string& out) {
   return out;
 }
 
-// The raw value of a text, CDATA, comment, processing-instruction or attribute node, in `out`.
-std::string_view nodeValueInto(IXMLDOMNode* node, std::string& out) {
-  Variant value;
-  check(node->get_nodeValue(value.out()));
+// A node value's text as UTF-8 in `out` (empty unless it holds text).
+std::string_view utf8Of(Variant& value, std::string& out) {
   const VARIANT& held = value.get();
   if (held.vt != VT_BSTR || held.bstrVal == nullptr) return utf8Into({}, out);
   return utf8Into(std::wstring_view(held.bstrVal, SysStringLen(held.bstrVal)), out);
 }
 
+// The raw value of a text, CDATA, comment, processing-instruction or attribute node.
 std::string nodeValueOf(IXMLDOMNode* node) {
-  std::string value;
-  nodeValueInto(node, value);
-  return value;
+  Variant value;
+  check(node->get_nodeValue(value.out()));
+  std::string text;
+  utf8Of(value, text);
+  return text;
 }
 
 void appendTextDescendants(IXMLDOMNode* node, std::string& out) {
@@ -411,10 +412,9 @@ Node Node::firstChild() const {
 }
 
 Node Node::nextSibling() const {
-  IXMLDOMNode* node = nodeOf(*this);
-  if (typeOf(node) == NODE_ATTRIBUTE) return Node();
+  // The component answers null for an attribute itself, which spares a walk a call per node.
   ComRef<IXMLDOMNode> next;
-  check(node->get_nextSibling(next.out()));
+  check(nodeOf(*this)->get_nextSibling(next.out()));
   return adopt(next.release());
 }
 
@@ -426,11 +426,16 @@ std::string Node::value() const {
 
 std::string_view Node::value(std::string& buffer) const {
   IXMLDOMNode* node = nodeOf(*this);
-  const DOMNodeType nodeType = typeOf(node);
-  if (nodeType != NODE_ELEMENT && nodeType != NODE_DOCUMENT) return nodeValueInto(node, buffer);
-  buffer.clear();
-  appendTextDescendants(node, buffer);
-  return buffer;
+  // The node's own value tells its kind without another call: an element's or the document's is
+  // null, and theirs is the text of their descendants.
+  Variant own;
+  check(node->get_nodeValue(own.out()));
+  if (own.get().vt == VT_NULL) {
+    buffer.clear();
+    appendTextDescendants(node, buffer);
+    return buffer;
+  }
+  return utf8Of(own, buffer);
 }
 
 void Node::setValue(std::string_view text) {
