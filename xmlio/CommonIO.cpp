@@ -208,13 +208,8 @@ ICommonIO::FoundRoot ICommonIO::locateRoot(const dom::Node& parent) {
   const dom::Node versionAttribute = root.attribute("strVersion");
   if (!versionAttribute) throw std::runtime_error(rootName + "IO: Lacking version attribute");
   const FormatVersion version = FormatVersion::parse(readStringValue(versionAttribute));
-  rememberDocumentVersion(version);
+  documentVersion_ = version;
   return {root, version};
-}
-
-void ICommonIO::rememberDocumentVersion(const FormatVersion& version) {
-  documentVersion = version.packed();
-  documentVersionText_ = version.text();
 }
 
 // The version check: only the host application itself refuses a document whose major and minor
@@ -229,10 +224,8 @@ ICommonIO::VersionOrder ICommonIO::compareWithOwnVersion(const FormatVersion& do
 }
 
 dom::Node ICommonIO::WriteRoot(dom::Document& document) {
-  FormatVersion own;
-  GetVersion(own);
   dom::Node root = document.createElement(GetRootName());
-  root.setAttribute("strVersion", own.text());
+  root.setAttribute("strVersion", versionTextToWrite());
   return root;
 }
 
@@ -274,21 +267,15 @@ ICommonIO::LoadOutcome ICommonIO::loadContent(const std::function<void(const dom
 }
 
 std::string ICommonIO::versionTextToWrite() const {
-  if (documentVersion == 0) {
-    FormatVersion own;
-    return GetVersion(own).text();
-  }
-  // The text as read; only a documentVersion set by hand has none, and is written from its numbers.
-  return documentVersionText_.empty() ? FormatVersion::unpack(documentVersion).text() : documentVersionText_;
+  if (documentVersion() != 0) return documentVersion_.text();
+  FormatVersion own;
+  return GetVersion(own).text();
 }
 
 dom::Document ICommonIO::documentToSave(const std::function<dom::Node(dom::Document& document)>& writeContent) {
-  const std::string versionText = versionTextToWrite();
   dom::Document document = dom::Document::create();
   document.insertBefore(document.createProcessingInstruction("xml", "version='1.0' encoding='UTF-8'"), dom::Node());
-  dom::Node root = writeContent(document);
-  root.setAttribute("strVersion", versionText);
-  document.node().appendChild(root);
+  document.node().appendChild(writeContent(document));
   return document;
 }
 

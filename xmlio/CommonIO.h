@@ -87,7 +87,8 @@ class ICommonIO {
   // reads strVersion into documentVersion; throws InterpretException, std::runtime_error
   // ("<root>IO: Lacking version attribute") or VersionMismatchException (only with the check active).
   dom::Node FindRoot(const dom::Node& parent = dom::Node());
-  // The root element with strVersion set to GetVersion()'s text.
+  // The root element with strVersion set to the version a save writes: the document's as read (or
+  // taken over), else GetVersion()'s text while that is 0.
   dom::Node WriteRoot(dom::Document& document);
   // 0, or the comparison (-1, 0, 1) of the document's version with the serialiser's on a mismatch.
   int ProbeDocument();
@@ -111,15 +112,13 @@ class ICommonIO {
   static void setVersionCheckForTesting(bool active);
 
   // The version of the last root read (or taken over from another serialiser), packed; 0 until then.
-  // Its text as read is kept beside it (documentVersionText): the packed form cannot hold components
-  // of 100 or more. A save writes that text, or the serialiser's own version while this is 0.
-  std::int32_t documentVersion = 0;
-  const std::string& documentVersionText() const { return documentVersionText_; }
+  std::int32_t documentVersion() const { return documentVersion_.packed(); }
+  // Its four numbers as text, as a save writes them ("0.0.0.0" until a root is read).
+  std::string documentVersionText() const { return documentVersion_.text(); }
   // Takes over the document version of another serialiser (its four numbers exactly), so that a
   // save writes the version the other one read rather than that of a file already at the path.
   void takeDocumentVersion(const ICommonIO& other) {
-    documentVersion = other.documentVersion;
-    documentVersionText_ = other.documentVersionText_;
+    documentVersion_ = other.documentVersion_;
     versionTaken_ = true;
   }
   // A save that replaces a file leaves the replaced file at `backupPath`, byte for byte.
@@ -139,13 +138,15 @@ class ICommonIO {
   // (lastError() says why).
   bool composeContent(const std::function<dom::Node(dom::Document& document)>& writeContent, std::string& text);
   // The document such a save writes, built in memory: the XML declaration and writeContent(document)
-  // as root with the strVersion to write. Throws what the DOM or the writer throws. The caller has
+  // as root (which WriteRoot made). Throws what the DOM or the writer throws. The caller has
   // initialised COM.
   dom::Document documentToSave(const std::function<dom::Node(dom::Document& document)>& writeContent);
 
   MSXMLDOMCreator provider_;
   std::string path_;
-  std::string documentVersionText_;  // documentVersion's text as read
+  // The version of the last root read, in full: the packed form cannot hold components of 100 or
+  // more, and a save writes all four numbers as they were read.
+  FormatVersion documentVersion_;
   bool versionTaken_ = false;        // takeDocumentVersion was called: a save keeps that version
   std::string backupPath_;
   std::string lastError_;
@@ -155,8 +156,6 @@ class ICommonIO {
  private:
   // "cannot open <path>: <why>" after a failed OpenDocument.
   std::string openFailure() const;
-  // Sets documentVersion and its text from a root's strVersion.
-  void rememberDocumentVersion(const FormatVersion& version);
   // The root and the version it carries: FindRoot without the version check.
   struct FoundRoot {
     dom::Node root;

@@ -67,8 +67,12 @@ class Node {
   explicit operator bool() const noexcept { return handle_ != nullptr; }
 
   NodeType type() const;
-  // The tag name of an element or attribute, the target of a processing instruction.
+  // The tag name of an element or attribute, the target of a processing instruction; "#text",
+  // "#comment" and the like for other nodes.
   std::string name() const;
+  // The same name as a view, valid as value(buffer) is: into the document where it holds the name
+  // as UTF-8, else into `buffer`.
+  std::string_view name(std::string& buffer) const;
   // True when this is an element or attribute of exactly this name (case-sensitive).
   bool hasName(std::string_view name) const;
 
@@ -93,6 +97,9 @@ class Node {
 
   // The attribute `name` of an element (no namespace), or an empty node when absent.
   Node attribute(std::string_view name) const;
+  // The attribute at `index` of an element, in document order: an empty node past the last one,
+  // and for a node that is no element.
+  Node attributeAt(std::size_t index) const;
   // Adds the attribute node to the element's attribute map, replacing one of the same name.
   void setNamedItem(const Node& attribute);
   // Creates or replaces the element's attribute `name`.
@@ -125,14 +132,21 @@ class Document {
   LoadResult load(const std::string& path);
   // As load, from a document's bytes in memory (a file's content).
   LoadResult loadBytes(std::string_view bytes);
-  // Writes the document's XML text to `path` through platform::writeFileReplacing (a scratch file
+  // Writes the document's text to `path` through platform::writeFileReplacing (a scratch file
   // created exclusively, flushed and renamed over `path`; with `backupPath`, the replaced file stays
-  // there). The text
-  // is the same on both backends, so that a file loaded and saved again keeps its bytes: UTF-8; the
-  // declaration as created; a line per element, indented by two spaces per level; a text inline
-  // with its element (<n>5</n>); an element without content as <name /> with a space; a carriage
-  // return as &#13;. A text that would not load again (invalid UTF-8, control characters) is not
-  // written. Throws Error on failure; `path` then keeps its old content.
+  // there). Both backends lay the text out with one walk of the tree (savedtext::documentText), so
+  // that a file loaded and saved again keeps its bytes whichever DOM read it:
+  // - UTF-8; the XML declaration as name='value' pairs, declaring UTF-8 when it names an encoding;
+  // - a line per node, indented by two spaces per level (at most 32 levels, so that no nesting depth
+  //   makes the text grow beyond a fixed factor); a text or CDATA section stays inline with its
+  //   element (<n>5</n>), and so does the node directly after it;
+  // - an element without children as <name /> (with the space);
+  // - in a text '&', '<', '>' and a carriage return as references, and a text of white space alone
+  //   wholly as references (<n>&#32;</n>), since a load drops such text as indentation; in an
+  //   attribute value '&', '<', '"', a carriage return, a line feed and a tab (a load turns raw
+  //   ones into spaces).
+  // Any other control character stays raw and makes the text fail its final check: a document that
+  // would not load again is not written. Throws Error on failure; `path` then keeps its old content.
   // True when the file already held exactly that text: it is then left as it was, and so is its backup.
   bool save(const std::string& path, const std::string& backupPath = {}) const;
   // The text save() writes, in memory. Throws Error when the document would not load again.

@@ -14,9 +14,9 @@
 //   pugixml drops), and keeps all other white space while it parses (its own dropping of blanks
 //   also cuts spaces off text beside a reference or a line end);
 // - names, and texts with characters that XML cannot hold, are refused when they are set;
-// - the saved text is the component's own serialisation laid out again by the saved-text writer
-//   that the pugixml backend uses (xmlio/SavedText.h); the bytes are written through the
-//   platform's file layer.
+// - the saved text is not the component's own serialisation: the walk of the tree that the
+//   pugixml backend uses (xmlio/SavedText.h) reads this document node by node, and the bytes are
+//   written through the platform's file layer.
 // Each document holds its own COM initialisation, so that its nodes stay valid whoever else
 // uninitialises; the component's libraries stay loaded until exit (IsMsxmlAvailable).
 #include <windows.h>
@@ -222,12 +222,30 @@ DOMNodeType typeOf(IXMLDOMNode* node) {
   return type;
 }
 
+// Text from the DOM as UTF-8 in `out`, whose room is reused.
+std::string_view utf8Into(std::wstring_view text, std::string& out) {
+  if (text.size() > static_cast<std::size_t>(INT_MAX) / 3) throw dom::Error(dom::kOutOfMemory);
+  out.resize(text.size() * 3);
+  const int written = text.empty() ? 0 : WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(),
+                                                              static_cast<int>(out.size()), nullptr, nullptr);
+  out.resize(static_cast<std::size_t>(std::max(written, 0)));
+  return out;
+}
+
+// A node value's text as UTF-8 in `out` (empty unless it holds text).
+std::string_view utf8Of(Variant& value, std::string& out) {
+  const VARIANT& held = value.get();
+  if (held.vt != VT_BSTR || held.bstrVal == nullptr) return utf8Into({}, out);
+  return utf8Into(std::wstring_view(held.bstrVal, SysStringLen(held.bstrVal)), out);
+}
+
 // The raw value of a text, CDATA, comment, processing-instruction or attribute node.
 std::string nodeValueOf(IXMLDOMNode* node) {
   Variant value;
   check(node->get_nodeValue(value.out()));
-  if (value.get().vt != VT_BSTR || value.get().bstrVal == nullptr) return std::string();
-  return platform::win32::toUtf8(std::wstring_view(value.get().bstrVal, SysStringLen(value.get().bstrVal)));
+  std::string text;
+  utf8Of(value, text);
+  return text;
 }
 
 void appendTextDescendants(IXMLDOMNode* node, std::string& out) {
@@ -263,58 +281,6 @@ ComRef<IXMLDOMDocument2> createDomDocument() {
   document->setProperty(Bstr(L"ProhibitDTD").get(), no.get());
   document->setProperty(Bstr(L"NewParser").get(), no.get());
   return document;
-}
-
-// ---- The saved text ------------------------------------------------------------------------------
-
-// The component's serialisation of the document into memory, in the encoding its declaration names.
-// Saved to a stream it is faithful: no white space of its own, every character as it is (its `xml`
-// property, by contrast, indents and turns line feeds into CR LF).
-std::string savedToMemory(IXMLDOMDocument* document) {
-  ComRef<IStream> stream;
-  check(CreateStreamOnHGlobal(nullptr, TRUE, stream.out()));
-  Variant target;
-  target.get().vt = VT_UNKNOWN;
-  target.get().punkVal = stream.get();
-  stream->AddRef();
-  check(document->save(target.get()));
-  STATSTG status{};
-  check(stream->Stat(&status, STATFLAG_NONAME));
-  HGLOBAL memory = nullptr;
-  check(GetHGlobalFromStream(stream.get(), &memory));
-  const auto* bytes = static_cast<const char*>(GlobalLock(memory));
-  if (bytes == nullptr) throw dom::Error(dom::kOutOfMemory);
-  std::string text(bytes, static_cast<std::size_t>(status.cbSize.QuadPart));
-  GlobalUnlock(memory);
-  return text;
-}
-
-// The document's serialisation in UTF-8. A declaration naming another encoding (which a load never
-// leaves: it makes the text UTF-8, and the frame declares UTF-8) is replaced by one declaring UTF-8
-// while the component serialises, and then put back.
-std::string serialisedText(IXMLDOMDocument* document) {
-  ComRef<IXMLDOMNode> first;
-  check(document->get_firstChild(first.out()));
-  if (!first || typeOf(first.get()) != NODE_PROCESSING_INSTRUCTION) return savedToMemory(document);
-  Bstr target;
-  check(first->get_nodeName(target.out()));
-  const std::string data = nodeValueOf(first.get());
-  if (target.view() != L"xml" || !xmlsource::declaresAnEncodingOtherThanUtf8(data)) return savedToMemory(document);
-  ComRef<IXMLDOMProcessingInstruction> utf8;
-  check(document->createProcessingInstruction(target.get(), textForDom(xmlsource::declarationDeclaringUtf8(data)).get(), utf8.out()));
-  ComRef<IXMLDOMNode> replaced;
-  check(document->replaceChild(utf8.get(), first.get(), replaced.out()));
-  std::string text;
-  std::exception_ptr failure;
-  try {
-    text = savedToMemory(document);
-  } catch (...) {
-    failure = std::current_exception();
-  }
-  ComRef<IXMLDOMNode> restored;
-  check(document->replaceChild(first.get(), utf8.get(), restored.out()));
-  if (failure) std::rethrow_exception(failure);
-  return text;
 }
 
 // ---- Availability of the component -------------------------------------------------------------------
@@ -421,9 +387,15 @@ NodeType Node::type() const {
 }
 
 std::string Node::name() const {
+  std::string buffer;
+  name(buffer);
+  return buffer;
+}
+
+std::string_view Node::name(std::string& buffer) const {
   Bstr name;
   check(nodeOf(*this)->get_nodeName(name.out()));
-  return name.utf8();
+  return utf8Into(name.view(), buffer);
 }
 
 bool Node::hasName(std::string_view name) const {
@@ -440,25 +412,30 @@ Node Node::firstChild() const {
 }
 
 Node Node::nextSibling() const {
-  IXMLDOMNode* node = nodeOf(*this);
-  if (typeOf(node) == NODE_ATTRIBUTE) return Node();
+  // The component answers null for an attribute itself, which spares a walk a call per node.
   ComRef<IXMLDOMNode> next;
-  check(node->get_nextSibling(next.out()));
+  check(nodeOf(*this)->get_nextSibling(next.out()));
   return adopt(next.release());
 }
 
 std::string Node::value() const {
-  IXMLDOMNode* node = nodeOf(*this);
-  const DOMNodeType nodeType = typeOf(node);
-  if (nodeType != NODE_ELEMENT && nodeType != NODE_DOCUMENT) return nodeValueOf(node);
-  std::string text;
-  appendTextDescendants(node, text);
-  return text;
+  std::string buffer;
+  value(buffer);
+  return buffer;
 }
 
 std::string_view Node::value(std::string& buffer) const {
-  buffer = value();
-  return buffer;
+  IXMLDOMNode* node = nodeOf(*this);
+  // The node's own value tells its kind without another call: an element's or the document's is
+  // null, and theirs is the text of their descendants.
+  Variant own;
+  check(node->get_nodeValue(own.out()));
+  if (own.get().vt == VT_NULL) {
+    buffer.clear();
+    appendTextDescendants(node, buffer);
+    return buffer;
+  }
+  return utf8Of(own, buffer);
 }
 
 void Node::setValue(std::string_view text) {
@@ -466,8 +443,17 @@ void Node::setValue(std::string_view text) {
   const Bstr content = textForDom(text);
   switch (typeOf(node)) {
     case NODE_ELEMENT:
+      if (text.empty()) {
+        // No child at all, not an empty text node: the element is then saved as <name />.
+        for (ComRef<IXMLDOMNode> child; SUCCEEDED(node->get_firstChild(child.out())) && child;) {
+          ComRef<IXMLDOMNode> removed;
+          check(node->removeChild(child.get(), removed.out()));
+        }
+        return;
+      }
+      [[fallthrough]];
     case NODE_ATTRIBUTE:
-      // Replaces all children by one text node, or by nothing for an empty text.
+      // Replaces all children by one text node.
       check(node->put_text(content.get()));
       return;
     case NODE_DOCUMENT:
@@ -496,6 +482,15 @@ Node Node::attribute(std::string_view name) const {
   const Bstr noNamespace(std::wstring{});
   ComRef<IXMLDOMNode> found;
   check(attributes->getQualifiedItem(wanted.get(), noNamespace.get(), found.out()));
+  return adopt(found.release());
+}
+
+Node Node::attributeAt(std::size_t index) const {
+  ComRef<IXMLDOMNamedNodeMap> attributes;
+  check(nodeOf(*this)->get_attributes(attributes.out()));
+  if (!attributes || index > static_cast<std::size_t>(LONG_MAX)) return Node();
+  ComRef<IXMLDOMNode> found;
+  check(attributes->get_item(static_cast<long>(index), found.out()));
   return adopt(found.release());
 }
 
@@ -649,17 +644,11 @@ LoadResult Document::load(const std::string& path) { return loadInto(impl_, xmls
 LoadResult Document::loadBytes(std::string_view bytes) { return loadInto(impl_, xmlsource::judgeBytes(bytes)); }
 
 bool Document::save(const std::string& path, const std::string& backupPath) const {
-  return savedtext::writeToFile(path, savedtext::layOut(serialisedText(documentOf(impl_))).view(), backupPath).unchanged;
+  const savedtext::TextBuffer text = savedtext::documentText(savedtext::DomTree{}, node());
+  return savedtext::writeToFile(path, text.view(), backupPath).unchanged;
 }
 
-std::string Document::text() const {
-  const savedtext::TextBuffer out = savedtext::layOut(serialisedText(documentOf(impl_)));
-  try {
-    return std::string(out.view());
-  } catch (const std::bad_alloc&) {
-    throw Error(kOutOfMemory);
-  }
-}
+std::string Document::text() const { return savedtext::toString(savedtext::documentText(savedtext::DomTree{}, node())); }
 
 Node Document::node() const {
   IXMLDOMDocument2* document = documentOf(impl_);

@@ -142,19 +142,69 @@ void appendTextDescendants(const pugi::xml_node& top, std::string& out) {
   }
 }
 
-// The text of an XML declaration node, from its pseudo-attributes; `encoding` replaces the
-// declared encoding when given (a saved document is always UTF-8).
-std::string declarationText(const pugi::xml_node& node, const char* encoding = nullptr) {
+// The text of an XML declaration node, from its pseudo-attributes.
+std::string declarationText(const pugi::xml_node& node) {
   std::string text;
   for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
     if (!text.empty()) text += ' ';
-    text += a.name();
-    text += "='";
-    text += encoding != nullptr && std::strcmp(a.name(), "encoding") == 0 ? encoding : a.value();
-    text += '\'';
+    text.append(a.name()).append("='").append(a.value()).append("'");
   }
   return text;
 }
+
+NodeType typeOf(const pugi::xml_node& node) {
+  switch (node.type()) {
+    case pugi::node_element:
+      return NodeType::Element;
+    case pugi::node_pcdata:
+      return NodeType::Text;
+    case pugi::node_cdata:
+      return NodeType::CData;
+    case pugi::node_pi:
+    case pugi::node_declaration:
+      return NodeType::ProcessingInstruction;
+    case pugi::node_comment:
+      return NodeType::Comment;
+    case pugi::node_document:
+      return NodeType::Document;
+    default:
+      return NodeType::Other;
+  }
+}
+
+// A pugixml handle whose test for "no node" is inlined (pugixml's own is a library call).
+template <class Handle>
+struct Inlined {
+  Handle handle;
+  explicit operator bool() const noexcept { return std::bit_cast<std::uintptr_t>(handle) != 0; }
+};
+
+// pugixml's tree as the saved-text walk reads it: the walk calls pugixml on its own handles, and the
+// staging element is left out.
+struct PugiTree {
+  using Node = Inlined<pugi::xml_node>;
+  using Attribute = Inlined<pugi::xml_attribute>;
+
+  pugi::xml_node staging;
+
+  static NodeType type(Node node) { return typeOf(node.handle); }
+  static const char* name(Node node, std::string&) { return node.handle.name(); }
+  static const char* value(Node node, std::string&) { return node.handle.value(); }
+  static const char* instructionData(Node node, std::string& buffer) {
+    if (node.handle.type() != pugi::node_declaration) return node.handle.value();
+    buffer = declarationText(node.handle);
+    return buffer.c_str();
+  }
+  Node firstChild(Node node) const { return skipStaging(node.handle.first_child()); }
+  Node nextSibling(Node node) const { return skipStaging(node.handle.next_sibling()); }
+  Node skipStaging(pugi::xml_node node) const {
+    return {pointerOf(node) == pointerOf(staging) && !isNull(node) ? node.next_sibling() : node};
+  }
+  static Attribute firstAttribute(Node element) { return {element.handle.first_attribute()}; }
+  static Attribute nextAttribute(Node, Attribute attribute) { return {attribute.handle.next_attribute()}; }
+  static const char* name(Attribute attribute, std::string&) { return attribute.handle.name(); }
+  static const char* value(Attribute attribute, std::string&) { return attribute.handle.value(); }
+};
 
 template <class Operation>
 auto mappingAllocationFailure(Operation operation) -> decltype(operation()) {
@@ -183,47 +233,35 @@ Node::~Node() = default;
 NodeType Node::type() const {
   requireHandle(handle_);
   if (isAttributeHandle(handle_)) return NodeType::Attribute;
-  switch (asNode(handle_).type()) {
-    case pugi::node_element:
-      return NodeType::Element;
-    case pugi::node_pcdata:
-      return NodeType::Text;
-    case pugi::node_cdata:
-      return NodeType::CData;
-    case pugi::node_pi:
-    case pugi::node_declaration:
-      return NodeType::ProcessingInstruction;
-    case pugi::node_comment:
-      return NodeType::Comment;
-    case pugi::node_document:
-      return NodeType::Document;
-    default:
-      return NodeType::Other;
-  }
+  return typeOf(asNode(handle_));
 }
 
 std::string Node::name() const {
+  std::string buffer;
+  const std::string_view text = name(buffer);
+  return mappingAllocationFailure([&] { return std::string(text); });
+}
+
+std::string_view Node::name(std::string&) const {
   requireHandle(handle_);
-  return mappingAllocationFailure([&]() -> std::string {
-    if (isAttributeHandle(handle_)) return asAttribute(handle_).name();
-    const pugi::xml_node node = asNode(handle_);
-    switch (node.type()) {
-      case pugi::node_element:
-      case pugi::node_pi:
-      case pugi::node_declaration:
-        return node.name();
-      case pugi::node_pcdata:
-        return "#text";
-      case pugi::node_cdata:
-        return "#cdata-section";
-      case pugi::node_comment:
-        return "#comment";
-      case pugi::node_document:
-        return "#document";
-      default:
-        return "";
-    }
-  });
+  if (isAttributeHandle(handle_)) return asAttribute(handle_).name();
+  const pugi::xml_node node = asNode(handle_);
+  switch (node.type()) {
+    case pugi::node_element:
+    case pugi::node_pi:
+    case pugi::node_declaration:
+      return node.name();
+    case pugi::node_pcdata:
+      return "#text";
+    case pugi::node_cdata:
+      return "#cdata-section";
+    case pugi::node_comment:
+      return "#comment";
+    case pugi::node_document:
+      return "#document";
+    default:
+      return "";
+  }
 }
 
 namespace {
@@ -329,6 +367,14 @@ Node Node::attribute(std::string_view name) const {
   return Node();
 }
 
+Node Node::attributeAt(std::size_t index) const {
+  requireHandle(handle_);
+  if (isAttributeHandle(handle_)) return Node();
+  pugi::xml_attribute a = asNode(handle_).first_attribute();
+  for (; a && index > 0; --index) a = a.next_attribute();
+  return wrap(a);
+}
+
 void Node::setAttribute(std::string_view name, std::string_view value) {
   requireHandle(handle_);
   if (isAttributeHandle(handle_) || asNode(handle_).type() != pugi::node_element)
@@ -409,93 +455,15 @@ LoadResult Document::load(const std::string& path) { return loadInto(impl_, xmls
 
 LoadResult Document::loadBytes(std::string_view bytes) { return loadInto(impl_, xmlsource::judgeBytes(bytes)); }
 
-namespace {
-
-// Everything but elements, through the saved text's writer.
-void writeSimpleNode(savedtext::Writer& out, const pugi::xml_node& node, pugi::xml_node_type type) {
-  switch (type) {
-    case pugi::node_pcdata:
-      out.text(node.value());
-      break;
-    case pugi::node_cdata:
-      out.cdata(node.value());
-      break;
-    case pugi::node_comment:
-      out.comment(node.value());
-      break;
-    case pugi::node_pi:
-      out.processingInstruction(node.name(), node.value());
-      break;
-    case pugi::node_declaration:
-      // A loaded declaration is written as the frame writes a new one, and declares UTF-8.
-      out.declaration(declarationText(node, "UTF-8"));
-      break;
-    default:
-      break;
-  }
-}
-
-// One top-level node and its descendants, in document order without recursion.
-void writeTree(savedtext::Writer& out, const pugi::xml_node& top) {
-  pugi::xml_node node = top;
-  for (;;) {
-    const pugi::xml_node_type type = node.type();
-    if (type == pugi::node_element) {
-      out.startElement(node.name());
-      for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) out.attribute(a.name(), a.value());
-      const pugi::xml_node firstChild = node.first_child();
-      out.endStartTag(!isNull(firstChild));
-      if (!isNull(firstChild)) {
-        node = firstChild;
-        continue;
-      }
-    } else {
-      writeSimpleNode(out, node, type);
-    }
-    // On to the next node, closing the elements left behind.
-    for (;;) {
-      if (pointerOf(node) == pointerOf(top)) {
-        out.endTopLevelNode();
-        return;
-      }
-      if (const pugi::xml_node next = node.next_sibling(); !isNull(next)) {
-        node = next;
-        break;
-      }
-      node = node.parent();
-      out.endElement(node.name());
-    }
-  }
-}
-
-// The document's saved text, checked to load again (a document that would not is not written).
-savedtext::TextBuffer savedText(const dom::Document::Impl& impl) {
-  try {
-    savedtext::Writer out;
-    for (pugi::xml_node child = skipStaging(impl.document.first_child()); !isNull(child);
-         child = skipStaging(child.next_sibling()))
-      writeTree(out, child);
-    return out.finish();
-  } catch (const std::bad_alloc&) {
-    throw Error(kOutOfMemory);
-  }
-}
-
-}  // namespace
-
 bool Document::save(const std::string& path, const std::string& backupPath) const {
   if (!impl_) throw Error(kInvalidPointer);
-  return savedtext::writeToFile(path, savedText(*impl_).view(), backupPath).unchanged;
+  const savedtext::TextBuffer text = savedtext::documentText(PugiTree{impl_->staging}, {impl_->document});
+  return savedtext::writeToFile(path, text.view(), backupPath).unchanged;
 }
 
 std::string Document::text() const {
   if (!impl_) throw Error(kInvalidPointer);
-  const savedtext::TextBuffer out = savedText(*impl_);
-  try {
-    return std::string(out.view());
-  } catch (const std::bad_alloc&) {
-    throw Error(kOutOfMemory);
-  }
+  return savedtext::toString(savedtext::documentText(PugiTree{impl_->staging}, {impl_->document}));
 }
 
 Node Document::node() const {

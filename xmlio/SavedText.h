@@ -1,26 +1,18 @@
 #pragma once
-// The saved text of a document, written by one writer for both backends, so that a file loaded and
-// saved again keeps its bytes whichever DOM read it:
-// - UTF-8; an XML declaration as name='value' pairs, declaring UTF-8 when it names an encoding;
-// - a line per node, indented by two spaces per level (at most 32 levels, so that no nesting depth
-//   makes the text grow beyond a fixed factor); a text or CDATA section stays inline with its
-//   element, and so does the node directly after it;
-// - an element without children as <name /> (with the space);
-// - in a text '&', '<', '>' and a carriage return as references; in an attribute value '&', '<',
-//   '"', a carriage return, a line feed and a tab (reading turns raw ones into other characters).
-// Any other control character stays raw, so that the final check refuses the text: a document that
-// would not load again is never written.
-// The pugixml backend drives the writer from its tree; the MSXML backend from the component's own
-// serialisation, which layOut reads back node by node.
+// The saved text of a document: one walk of the tree (documentText) drives one writer (Writer) for
+// both backends; a file or a string is only where the text goes. The layout is described above
+// dom::Document::save.
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/FileSystem.h"
-
+#include "xmlio/Dom.h"
 #include "xmlio/XmlSource.h"
 
 namespace savedtext {
@@ -105,18 +97,21 @@ class TextBuffer {
   char* end_;
 };
 
-// The reference a byte is written as in a text and in an attribute value, or nullptr where it stays.
+// The reference a byte is written as in a text, in a text of white space alone and in an attribute
+// value, or nullptr where it stays.
 struct Escapes {
   const char* text[256] = {};
+  const char* blankText[256] = {};
   const char* attribute[256] = {};
   constexpr Escapes() {
     text['&'] = attribute['&'] = "&amp;";
     text['<'] = attribute['<'] = "&lt;";
     text['>'] = "&gt;";
     attribute['"'] = "&quot;";
-    text['\r'] = attribute['\r'] = "&#13;";
-    attribute['\n'] = "&#10;";
-    attribute['\t'] = "&#09;";
+    text['\r'] = attribute['\r'] = blankText['\r'] = "&#13;";
+    attribute['\n'] = blankText['\n'] = "&#10;";
+    attribute['\t'] = blankText['\t'] = "&#09;";
+    blankText[' '] = "&#32;";
   }
 };
 inline constexpr Escapes kEscapes;
@@ -161,9 +156,10 @@ class Writer {
     out_.append('>');
     breakLine_ = true;
   }
+  // A text of white space alone goes wholly as references: raw, a load would drop it as indentation.
   template <class Text>
   void text(const Text& value) {
-    out_.appendEscaped(value, kEscapes.text);
+    out_.appendEscaped(value, isBlank(value) ? kEscapes.blankText : kEscapes.text);
     breakLine_ = false;
   }
   template <class Text>
@@ -193,13 +189,6 @@ class Writer {
     }
     out_.append("?>");
   }
-  // An XML declaration, its pseudo-attributes as xmlsource::declarationDeclaringUtf8 gives them.
-  void declaration(std::string_view pseudoAttributes) {
-    breakLineBeforeNode();
-    out_.append("<?xml ");
-    out_.append(pseudoAttributes);
-    out_.append("?>");
-  }
   void endTopLevelNode() {
     out_.append('\n');
     breakLine_ = false;
@@ -213,6 +202,15 @@ class Writer {
  private:
   static constexpr unsigned kMaxIndentLevels = 32;
 
+  // The XML declaration, its pseudo-attributes as xmlsource::declarationDeclaringUtf8 gives them:
+  // the one place where a saved declaration is made.
+  void declaration(std::string_view pseudoAttributes) {
+    breakLineBeforeNode();
+    out_.append("<?xml ");
+    out_.append(pseudoAttributes);
+    out_.append("?>");
+  }
+
   void breakLineBeforeNode() {
     if (breakLine_) newLine();
     breakLine_ = true;
@@ -225,17 +223,136 @@ class Writer {
   void appendPlain(std::string_view text) { out_.append(text); }
   static bool isEmpty(const char* text) { return *text == '\0'; }
   static bool isEmpty(std::string_view text) { return text.empty(); }
+  static bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+  // Not empty, and white space alone; a text that starts otherwise (nearly all) is judged by its first byte.
+  static bool isBlank(const char* text) {
+    if (!isSpace(*text)) return false;
+    while (isSpace(*text)) ++text;
+    return *text == '\0';
+  }
+  static bool isBlank(std::string_view text) {
+    if (text.empty() || !isSpace(text.front())) return false;
+    for (const char c : text)
+      if (!isSpace(c)) return false;
+    return true;
+  }
 
   TextBuffer out_;
   unsigned depth_ = 0;
   bool breakLine_ = false;  // the next node starts a line of its own
 };
 
-// A document's text in the saved layout, from the XML text a DOM serialised it to without white
-// space of its own: every node is read back (a text's references resolved) and written again
-// through the Writer. `serialised` is UTF-8 and well-formed. Throws dom::Error when the result would
-// not load again, or when the text is not such a serialisation.
-TextBuffer layOut(std::string_view serialised);
+// The tree as the walk reads it, through the DOM interface: what a backend whose dom::Node calls are
+// cheap enough, or cannot be cheaper (COM), walks with. Another backend gives the same operations
+// on its own handles, so that the walk is written once and its accessors can be inlined.
+struct DomTree {
+  using Node = dom::Node;
+  struct Attribute {
+    dom::Node node;
+    std::size_t index = 0;
+    explicit operator bool() const { return static_cast<bool>(node); }
+  };
+  static dom::NodeType type(const Node& node) { return node.type(); }
+  static std::string_view name(const Node& node, std::string& buffer) { return node.name(buffer); }
+  // The text of a text, CDATA or comment node.
+  static std::string_view value(const Node& node, std::string& buffer) { return node.value(buffer); }
+  // The data of a processing instruction; of the XML declaration, its pseudo-attributes.
+  static std::string_view instructionData(const Node& node, std::string& buffer) { return node.value(buffer); }
+  static Node firstChild(const Node& node) { return node.firstChild(); }
+  static Node nextSibling(const Node& node) { return node.nextSibling(); }
+  static Attribute firstAttribute(const Node& element) { return {element.attributeAt(0), 0}; }
+  static Attribute nextAttribute(const Node& element, const Attribute& attribute) {
+    return {element.attributeAt(attribute.index + 1), attribute.index + 1};
+  }
+  static std::string_view name(const Attribute& attribute, std::string& buffer) { return attribute.node.name(buffer); }
+  static std::string_view value(const Attribute& attribute, std::string& buffer) { return attribute.node.value(buffer); }
+};
+
+// The walk of a tree in document order, each top-level node with its descendants, into a Writer.
+// Without recursion, so that no nesting depth can exhaust the stack.
+template <class Tree>
+class TreeWalk {
+ public:
+  using Node = typename Tree::Node;
+
+  explicit TreeWalk(const Tree& tree) : tree_(tree) {}
+
+  void writeTopLevelNode(const Node& top) {
+    Node node = top;
+    for (;;) {
+      switch (tree_.type(node)) {
+        case dom::NodeType::Element: {
+          out_.startElement(tree_.name(node, name_));
+          for (auto a = tree_.firstAttribute(node); a; a = tree_.nextAttribute(node, a))
+            out_.attribute(tree_.name(a, name_), tree_.value(a, value_));
+          Node child = tree_.firstChild(node);
+          out_.endStartTag(static_cast<bool>(child));
+          if (child) {
+            open_.push_back(std::move(node));
+            node = std::move(child);
+            continue;
+          }
+          break;
+        }
+        case dom::NodeType::Text:
+          out_.text(tree_.value(node, value_));
+          break;
+        case dom::NodeType::CData:
+          out_.cdata(tree_.value(node, value_));
+          break;
+        case dom::NodeType::Comment:
+          out_.comment(tree_.value(node, value_));
+          break;
+        case dom::NodeType::ProcessingInstruction:
+          out_.processingInstruction(tree_.name(node, name_), tree_.instructionData(node, value_));
+          break;
+        default:
+          // A document type declaration, or a kind the layout has no form for: not written.
+          if (open_.empty()) return;
+          break;
+      }
+      // On to the next node, closing the elements left behind.
+      for (;;) {
+        if (open_.empty()) {
+          out_.endTopLevelNode();
+          return;
+        }
+        if (Node next = tree_.nextSibling(node)) {
+          node = std::move(next);
+          break;
+        }
+        node = std::move(open_.back());
+        open_.pop_back();
+        out_.endElement(tree_.name(node, name_));
+      }
+    }
+  }
+  TextBuffer finish() { return out_.finish(); }
+
+ private:
+  const Tree& tree_;
+  Writer out_;
+  std::string name_;         // the buffer of names the tree does not hold as UTF-8
+  std::string value_;        // the same for values
+  std::vector<Node> open_;   // the elements entered and not yet closed, innermost last
+};
+
+// The saved text of the document whose document node is `document`, read through `tree` (a DomTree,
+// or a backend's own handles with the same operations), checked to load again. Throws dom::Error when
+// the text would not load again or memory runs short.
+template <class Tree>
+TextBuffer documentText(const Tree& tree, const typename Tree::Node& document) {
+  try {
+    TreeWalk<Tree> walk(tree);
+    for (auto top = tree.firstChild(document); top; top = tree.nextSibling(top)) walk.writeTopLevelNode(top);
+    return walk.finish();
+  } catch (const std::bad_alloc&) {
+    throw dom::Error(dom::kOutOfMemory);
+  }
+}
+
+// The text as a string (dom::Error when memory runs short).
+std::string toString(const TextBuffer& text);
 
 // Writes a saved document's text to `path` through platform::writeFileReplacing (with `backupPath`,
 // the replaced file stays there). Throws dom::Error with the reason as its detail on failure; `path`

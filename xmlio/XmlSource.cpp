@@ -329,14 +329,6 @@ std::string declarationDeclaringUtf8(std::string_view data) {
   return text;
 }
 
-bool declaresAnEncodingOtherThanUtf8(std::string_view data) {
-  bool other = false;
-  forEachPseudoAttribute(data, [&](std::string_view name, std::string_view value) {
-    if (name == "encoding" && !equalsIgnoringCase(value, "UTF-8")) other = true;
-  });
-  return other;
-}
-
 std::string withoutBlankText(std::string_view text, TextSpan bareDoctype) {
   const std::size_t n = text.size();
   std::string out;

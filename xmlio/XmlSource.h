@@ -72,7 +72,5 @@ std::string withoutBlankText(std::string_view checkedText, TextSpan bareDoctype 
 // The pseudo-attributes of an XML declaration's data (version="1.0"  encoding="x") as saved texts
 // write them: name='value' separated by one space, the encoding, when named, as UTF-8.
 std::string declarationDeclaringUtf8(std::string_view data);
-// Whether a declaration's data names an encoding, and another than UTF-8.
-bool declaresAnEncodingOtherThanUtf8(std::string_view data);
 
 }  // namespace xmlsource

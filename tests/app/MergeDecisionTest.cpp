@@ -34,10 +34,10 @@ TEST(WriteOrMerge, ExactlyOneFullReadOf1024BytesMeansMerge) {
   // A file another program holds open for writing cannot be probed: it may hold the user's media, so
   // it is kept, and the probe says why. (Readers share a file; a writer holds it alone.)
   const std::string held = folder / "held.dsr";
-  auto holder = platform::createNewFile(held);
+  auto holder = platform::createNewFile(held).value;
   ASSERT_TRUE(holder);
   const std::string content(2048, '<');
-  ASSERT_EQ(holder->write(content.data(), content.size()), std::optional<std::size_t>(content.size()));
+  ASSERT_EQ(holder->write(content.data(), content.size()).value, content.size());
   std::string why;
   EXPECT_EQ(ProbeInstalledDescription(held, &why), InstalledDescription::Unreadable);
   EXPECT_FALSE(why.empty());

@@ -241,7 +241,7 @@ TEST(DeviceSeriesIOTest, LoadFailuresCarryTheirReason) {
   writeFile(path, root("<aMediaInfoList/>"));
   DeviceSeriesIO2 good(path);
   EXPECT_TRUE(good.LoadDocumentWithFallback(series));
-  EXPECT_EQ(good.documentVersion, 3030000);
+  EXPECT_EQ(good.documentVersion(), 3030000);
 }
 
 TEST(DeviceSeriesIOTest, SavingANewFileWritesTheSerialisersVersion) {

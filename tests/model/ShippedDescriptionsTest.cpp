@@ -27,7 +27,7 @@ TEST_P(ShippedDescription, LoadsAndResavesToTheSameBytes) {
   DeviceSeries series;
   DeviceSeriesIO2 io(path);
   ASSERT_TRUE(io.LoadDocumentWithFallback(series)) << io.lastError();
-  EXPECT_EQ(io.documentVersion, 3030000);
+  EXPECT_EQ(io.documentVersion(), 3030000);
 
   DeviceSeriesIO2 out(folder.path("again.dsr"));
   out.takeDocumentVersion(io);

@@ -124,7 +124,7 @@ TEST_F(Frame, LoadFindsTheRootAndReadsItsVersion) {
     ValueIO io(file(c.text));
     int value = 0;
     EXPECT_EQ(io.load(value), c.outcome) << c.text;
-    EXPECT_EQ(io.documentVersion, c.documentVersion) << c.text;
+    EXPECT_EQ(io.documentVersion(), c.documentVersion) << c.text;
     EXPECT_EQ(io.lastError(), c.error) << c.text;
     if (c.outcome == ValueIO::LoadOutcome::Loaded) {
       EXPECT_EQ(value, 7) << c.text;
@@ -204,7 +204,7 @@ TEST_F(Frame, TheVersionCheckIsOffForTheInstallerAndComparesWhenOn) {
     ICommonIO::setVersionCheckForTesting(true);
     ValueIO io(path);
     EXPECT_EQ(io.load(value), c.outcome) << c.version;
-    EXPECT_EQ(io.documentVersion, FormatVersion::parse(c.version).packed());
+    EXPECT_EQ(io.documentVersion(), FormatVersion::parse(c.version).packed());
     EXPECT_EQ(ValueIO(path).ProbeDocument(), c.probe) << c.version;
   }
 }
@@ -248,7 +248,7 @@ TEST_F(Frame, ASaveToAnotherFileCanKeepTheVersionRead) {
   EXPECT_EQ(savedVersion(target.path()), "1.2.345.0");
   // Copying the serialiser carries the version too.
   ValueIO copy(source);
-  EXPECT_EQ(copy.documentVersion, 1054500);
+  EXPECT_EQ(copy.documentVersion(), 1054500);
   ASSERT_TRUE(copy.save(value));
   EXPECT_EQ(savedVersion(copy.path()), "1.2.345.0");
 }

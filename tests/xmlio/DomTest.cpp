@@ -280,7 +280,7 @@ TEST(DomValue, ADeeplyNestedDocumentLoadsReadsAndSaves) {
 TEST(DomWalk, DropsIndentationAndKeepsCommentsAndProcessingInstructions) {
   xmltest::TempFolder folder;
   const dom::Document loaded = xmltest::loadText(
-      folder, "<?xml version='1.0' encoding='UTF-8'?>\n<!-- top -->\n<r at='1'>\n  <a>x</a>\n  <!-- c -->\n  <?p d?>\n  <![CDATA[z]]>\n</r>\n");
+      folder, "<?xml version='1.0' encoding='UTF-8'?>\n<!-- top -->\n<r at='1' next='2'>\n  <a>x</a>\n  <!-- c -->\n  <?p d?>\n  <![CDATA[z]]>\n</r>\n");
   ASSERT_TRUE(loaded);
   std::vector<std::string> top;
   for (dom::Node n = loaded.node().firstChild(); n; n = n.nextSibling()) top.push_back(n.name());
@@ -299,6 +299,12 @@ TEST(DomWalk, DropsIndentationAndKeepsCommentsAndProcessingInstructions) {
   EXPECT_EQ(xmltest::rootOf(loaded).firstChild().nextSibling().value(), " c ");
   EXPECT_EQ(xmltest::rootOf(loaded).attribute("at").value(), "1");
   EXPECT_FALSE(xmltest::rootOf(loaded).attribute("At"));
+  EXPECT_FALSE(xmltest::rootOf(loaded).attribute("at").nextSibling()) << "attributes are no siblings";
+  EXPECT_FALSE(xmltest::rootOf(loaded).attribute("at").firstChild()) << "an attribute's text is no child";
+  std::vector<std::string> attributes;
+  for (std::size_t i = 0; dom::Node a = xmltest::rootOf(loaded).attributeAt(i); ++i) attributes.push_back(a.name() + "=" + a.value());
+  EXPECT_EQ(attributes, (std::vector<std::string>{"at=1", "next=2"}));
+  EXPECT_FALSE(xmltest::rootOf(loaded).firstChild().attributeAt(0)) << "an element without attributes";
   EXPECT_FALSE(xmltest::rootOf(loaded).firstChild().hasName("A"));
 }
 
@@ -385,7 +391,7 @@ TEST_F(DomSave, WhatIsSavedLoadsBackUnchanged) {
   const std::string path = folder_.path("out.xml");
   const std::vector<std::string> values = {" leading and trailing ", "<&>\"'", "Глянцевая бумага", "ورق لامع",
                                            "光沢紙 \xF0\x9F\x96\xA8", "]]>", "tab\there",
-                                           "two\r\nline ends\r"};
+                                           "two\r\nline ends\r", " ", "\t\r\n "};
   for (const std::string& value : values) {
     build(value).save(path);
     dom::Document loaded = dom::Document::create();
