@@ -81,6 +81,9 @@ std::uint32_t decodeUtf8At(const char* p, std::size_t n, std::size_t i, std::siz
 
 namespace {
 
+// Whether an ASCII byte may follow in a name; false for every byte of a multi-byte character.
+bool isAsciiNameChar(unsigned char b) { return b < 0x80 && (kAsciiName[b] & 2) != 0; }
+
 // The length of the name that starts at `at` (0 when none does).
 std::size_t nameLengthAt(const char* p, std::size_t n, std::size_t at) {
   std::size_t i = at;
@@ -89,6 +92,8 @@ std::size_t nameLengthAt(const char* p, std::size_t n, std::size_t at) {
     if (b < 0x80) {
       if ((kAsciiName[b] & (i == at ? 1 : 2)) == 0) break;
       ++i;
+      // Nearly every name is ASCII to its end: taken here without the tests above.
+      while (i < n && isAsciiNameChar(static_cast<unsigned char>(p[i]))) ++i;
       continue;
     }
     std::size_t length = 0;
@@ -97,6 +102,16 @@ std::size_t nameLengthAt(const char* p, std::size_t n, std::size_t at) {
     i += length;
   }
   return i - at;
+}
+
+// Whether a name that reached `at` goes on there.
+bool nameContinuesAt(const char* p, std::size_t n, std::size_t at) {
+  if (at >= n) return false;
+  const auto b = static_cast<unsigned char>(p[at]);
+  if (b < 0x80) return (kAsciiName[b] & 2) != 0;
+  std::size_t length = 0;
+  const std::uint32_t c = decodeUtf8At(p, n, at, length);
+  return length != 0 && isNameChar(c);
 }
 
 // The index of the first '<', '&' or ']' at or after `from`, or n. Element content is the bulk of a
@@ -165,6 +180,9 @@ class Judge {
         if (!reference()) return result_;
       } else if (startsWith(i_, "</")) {
         if (!endTag()) return result_;
+      } else if (!startsWith(i_, "<!") && !startsWith(i_, "<?")) {
+        // A start tag, the most common markup, tested for before the rarer kinds.
+        if (!startTag()) return result_;
       } else if (startsWith(i_, "<!--")) {
         if (!comment()) return result_;
       } else if (startsWith(i_, "<![CDATA[")) {
@@ -173,10 +191,8 @@ class Judge {
         i_ = end + 3;
       } else if (startsWith(i_, "<?")) {
         if (!processingInstruction()) return result_;
-      } else if (startsWith(i_, "<!")) {
+      } else {
         return fail(i_, "markup that XML does not allow inside an element");
-      } else if (!startTag()) {
-        return result_;
       }
     }
     if (!rootSeen) return fail(n_, "no root element");
@@ -398,12 +414,19 @@ class Judge {
 
   bool endTag() {
     const std::size_t at = i_;
-    const std::size_t name = nameLength(at + 2);
-    if (name == 0) return failed(at + 2, "an element name expected in an end tag");
-    const std::string_view closing = text_.substr(at + 2, name);
-    if (closing != openName())
+    // The end tag of a well-formed document names the open element: compared with it directly, so
+    // that the name is not scanned again. Any other end tag is a fault, described by its own name.
+    const TextSpan open = open_.back();
+    const bool namesOpenElement = n_ - (at + 2) >= open.length &&
+                                  std::memcmp(p_ + at + 2, p_ + open.at, open.length) == 0 &&
+                                  !nameContinuesAt(p_, n_, at + 2 + open.length);
+    if (!namesOpenElement) {
+      const std::size_t name = nameLength(at + 2);
+      if (name == 0) return failed(at + 2, "an element name expected in an end tag");
+      const std::string_view closing = text_.substr(at + 2, name);
       return failed(at, "the end tag </" + std::string(closing) + "> does not match <" + std::string(openName()) + ">");
-    i_ = at + 2 + name;
+    }
+    i_ = at + 2 + open.length;
     skipSpaces();
     if (i_ >= n_ || p_[i_] != '>') return failed(i_, "'>' expected to close an end tag");
     ++i_;
