@@ -104,6 +104,14 @@ std::size_t nameLengthAt(const char* p, std::size_t n, std::size_t at) {
   return i - at;
 }
 
+// Whether the `length` bytes at a and b are the same; a loop of its own, since the names compared are
+// short and a library call would cost more than the comparison.
+bool sameBytes(const char* a, const char* b, std::size_t length) {
+  for (std::size_t k = 0; k < length; ++k)
+    if (a[k] != b[k]) return false;
+  return true;
+}
+
 // Whether a name that reached `at` goes on there.
 bool nameContinuesAt(const char* p, std::size_t n, std::size_t at) {
   if (at >= n) return false;
@@ -418,7 +426,7 @@ class Judge {
     // that the name is not scanned again. Any other end tag is a fault, described by its own name.
     const TextSpan open = open_.back();
     const bool namesOpenElement = n_ - (at + 2) >= open.length &&
-                                  std::memcmp(p_ + at + 2, p_ + open.at, open.length) == 0 &&
+                                  sameBytes(p_ + open.at, p_ + at + 2, open.length) &&
                                   !nameContinuesAt(p_, n_, at + 2 + open.length);
     if (!namesOpenElement) {
       const std::size_t name = nameLength(at + 2);
