@@ -363,8 +363,14 @@ class Judge {
     const std::size_t name = nameLength(at + 1);
     if (name == 0) return failed(at + 1, "an element name expected");
     i_ = at + 1 + name;
+    // Most start tags of a description end right after the name.
+    if (i_ < n_ && p_[i_] == '>') {
+      ++i_;
+      open_.push_back(TextSpan{at + 1, name});
+      return true;
+    }
     attributes_.clear();
-    seenAttributes_.clear();
+    if (!seenAttributes_.empty()) seenAttributes_.clear();
     while (true) {
       const bool space = skipSpaces();
       if (i_ >= n_) return failed(at, "a start tag that is not closed");
