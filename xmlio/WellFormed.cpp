@@ -115,8 +115,6 @@ bool sameBytes(const char* a, const char* b, std::size_t length) {
 // Whether a name that reached `at` goes on there.
 bool nameContinuesAt(const char* p, std::size_t n, std::size_t at) {
   if (at >= n) return false;
-  const auto b = static_cast<unsigned char>(p[at]);
-  if (b < 0x80) return (kAsciiName[b] & 2) != 0;
   std::size_t length = 0;
   const std::uint32_t c = decodeUtf8At(p, n, at, length);
   return length != 0 && isNameChar(c);
