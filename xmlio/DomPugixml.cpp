@@ -308,20 +308,22 @@ std::string_view Node::value(std::string& buffer) const {
   return mappingAllocationFailure([&]() -> std::string_view {
     if (isAttributeHandle(handle_)) return asAttribute(handle_).value();
     const pugi::xml_node node = asNode(handle_);
+    // Only elements and the document have children. Nearly every value element holds a single text
+    // node, whose text is viewed in place: found without asking for the element's own type first.
+    const pugi::xml_node first = node.first_child();
+    if (!isNull(first)) {
+      if (isNull(first.next_sibling())) {
+        const pugi::xml_node_type type = first.type();
+        if (type == pugi::node_pcdata || type == pugi::node_cdata) return first.value();
+      }
+      buffer.clear();
+      appendTextDescendants(node, buffer);
+      return buffer;
+    }
     switch (node.type()) {
       case pugi::node_element:
-      case pugi::node_document: {
-        // Nearly every value element holds a single text node, whose text is viewed in place.
-        const pugi::xml_node first = node.first_child();
-        if (isNull(first)) return {};
-        if (isNull(first.next_sibling())) {
-          const pugi::xml_node_type type = first.type();
-          if (type == pugi::node_pcdata || type == pugi::node_cdata) return first.value();
-        }
-        buffer.clear();
-        appendTextDescendants(node, buffer);
-        return buffer;
-      }
+      case pugi::node_document:
+        return {};
       case pugi::node_declaration:
         buffer = declarationText(node);
         return buffer;

@@ -81,6 +81,9 @@ std::uint32_t decodeUtf8At(const char* p, std::size_t n, std::size_t i, std::siz
 
 namespace {
 
+// Whether an ASCII byte may follow in a name; false for every byte of a multi-byte character.
+bool isAsciiNameChar(unsigned char b) { return b < 0x80 && (kAsciiName[b] & 2) != 0; }
+
 // The length of the name that starts at `at` (0 when none does).
 std::size_t nameLengthAt(const char* p, std::size_t n, std::size_t at) {
   std::size_t i = at;
@@ -89,6 +92,8 @@ std::size_t nameLengthAt(const char* p, std::size_t n, std::size_t at) {
     if (b < 0x80) {
       if ((kAsciiName[b] & (i == at ? 1 : 2)) == 0) break;
       ++i;
+      // Nearly every name is ASCII to its end: taken here without the tests above.
+      while (i < n && isAsciiNameChar(static_cast<unsigned char>(p[i]))) ++i;
       continue;
     }
     std::size_t length = 0;
@@ -97,6 +102,22 @@ std::size_t nameLengthAt(const char* p, std::size_t n, std::size_t at) {
     i += length;
   }
   return i - at;
+}
+
+// Whether the `length` bytes at a and b are the same; a loop of its own, since the names compared are
+// short and a library call would cost more than the comparison.
+bool sameBytes(const char* a, const char* b, std::size_t length) {
+  for (std::size_t k = 0; k < length; ++k)
+    if (a[k] != b[k]) return false;
+  return true;
+}
+
+// Whether a name that reached `at` goes on there.
+bool nameContinuesAt(const char* p, std::size_t n, std::size_t at) {
+  if (at >= n) return false;
+  std::size_t length = 0;
+  const std::uint32_t c = decodeUtf8At(p, n, at, length);
+  return length != 0 && isNameChar(c);
 }
 
 // The index of the first '<', '&' or ']' at or after `from`, or n. Element content is the bulk of a
@@ -165,6 +186,9 @@ class Judge {
         if (!reference()) return result_;
       } else if (startsWith(i_, "</")) {
         if (!endTag()) return result_;
+      } else if (!startsWith(i_, "<!") && !startsWith(i_, "<?")) {
+        // A start tag, the most common markup, tested for before the rarer kinds.
+        if (!startTag()) return result_;
       } else if (startsWith(i_, "<!--")) {
         if (!comment()) return result_;
       } else if (startsWith(i_, "<![CDATA[")) {
@@ -173,10 +197,8 @@ class Judge {
         i_ = end + 3;
       } else if (startsWith(i_, "<?")) {
         if (!processingInstruction()) return result_;
-      } else if (startsWith(i_, "<!")) {
+      } else {
         return fail(i_, "markup that XML does not allow inside an element");
-      } else if (!startTag()) {
-        return result_;
       }
     }
     if (!rootSeen) return fail(n_, "no root element");
@@ -339,8 +361,14 @@ class Judge {
     const std::size_t name = nameLength(at + 1);
     if (name == 0) return failed(at + 1, "an element name expected");
     i_ = at + 1 + name;
+    // Most start tags of a description end right after the name.
+    if (i_ < n_ && p_[i_] == '>') {
+      ++i_;
+      open_.push_back(TextSpan{at + 1, name});
+      return true;
+    }
     attributes_.clear();
-    seenAttributes_.clear();
+    if (!seenAttributes_.empty()) seenAttributes_.clear();
     while (true) {
       const bool space = skipSpaces();
       if (i_ >= n_) return failed(at, "a start tag that is not closed");
@@ -398,12 +426,19 @@ class Judge {
 
   bool endTag() {
     const std::size_t at = i_;
-    const std::size_t name = nameLength(at + 2);
-    if (name == 0) return failed(at + 2, "an element name expected in an end tag");
-    const std::string_view closing = text_.substr(at + 2, name);
-    if (closing != openName())
+    // The end tag of a well-formed document names the open element: compared with it directly, so
+    // that the name is not scanned again. Any other end tag is a fault, described by its own name.
+    const TextSpan open = open_.back();
+    const bool namesOpenElement = n_ - (at + 2) >= open.length &&
+                                  sameBytes(p_ + open.at, p_ + at + 2, open.length) &&
+                                  !nameContinuesAt(p_, n_, at + 2 + open.length);
+    if (!namesOpenElement) {
+      const std::size_t name = nameLength(at + 2);
+      if (name == 0) return failed(at + 2, "an element name expected in an end tag");
+      const std::string_view closing = text_.substr(at + 2, name);
       return failed(at, "the end tag </" + std::string(closing) + "> does not match <" + std::string(openName()) + ">");
-    i_ = at + 2 + name;
+    }
+    i_ = at + 2 + open.length;
     skipSpaces();
     if (i_ >= n_ || p_[i_] != '>') return failed(i_, "'>' expected to close an end tag");
     ++i_;

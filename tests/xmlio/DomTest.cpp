@@ -39,6 +39,11 @@ TEST(DomLoad, GivesTheSameVerdictOnEveryBackend) {
       {"<a>", LoadStatus::NotWellFormed, "unclosed element"},
       {"<a></b>", LoadStatus::NotWellFormed, "mismatched tags"},
       {"<a><b></a></b>", LoadStatus::NotWellFormed, "overlapping elements"},
+      {"<ab></a>", LoadStatus::NotWellFormed, "an end tag naming a prefix of the open element"},
+      {"<a></ab>", LoadStatus::NotWellFormed, "an end tag naming the open element and more"},
+      {"<a></a\xC3\xA9>", LoadStatus::NotWellFormed, "an end tag whose name goes on past the open one's in a letter outside ASCII"},
+      {"<a></a", LoadStatus::NotWellFormed, "an end tag cut short after its name"},
+      {"<a></a x>", LoadStatus::NotWellFormed, "an end tag with more than its name"},
       {"plain text, not XML at all", LoadStatus::NotWellFormed, "no element"},
       {"<?xml version='1.0'?>\n<DeviceSeries strVersion='3.3.0.0'>\n  <aMediaInfoList>\n    <MediaIn",
        LoadStatus::NotWellFormed, "cut short, as a crash while saving leaves it"},
@@ -110,6 +115,7 @@ TEST(DomLoad, GivesTheSameVerdictOnEveryBackend) {
       {"<\xC3\xA9l\xC3\xA9ment \xE5\x90\x8D='\xE5\x80\xA4'/>", LoadStatus::Loaded, "names of letters outside ASCII"},
       {"<a x='>]]>'/>", LoadStatus::Loaded, "'>' and ']]>' in an attribute value"},
       {"<a><!----></a>", LoadStatus::Loaded, "an empty comment"},
+      {"<a><b.c-d_e></b.c-d_e \n></a>", LoadStatus::Loaded, "an end tag with white space before '>'"},
   };
   for (const auto& c : cases) {
     const std::string path = folder.path("case.xml");
