@@ -1,7 +1,6 @@
 // nexlume-q7-setup [--prefix DIR] [--dry-run] [--verbose] [--help] [--version]
 // Stands in for the application framework: sets up the Wine prefix, constructs the one application
 // object, calls its start-up operation and turns the run's outcome into the exit status.
-#include <malloc.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,6 +17,7 @@
 #include "app/NexlumeQ7App.h"
 #include "app/Verbose.h"
 #include "platform/FileSystem.h"
+#include "platform/posix/Heap.h"
 #include "platform/Registry.h"
 
 namespace {
@@ -47,11 +47,7 @@ int main(int argc, char** argv) {
   // A reader of the progress lines that stops early (`| head -1`) must not end the run half way:
   // writing to it then fails with EPIPE, the line is lost and the installation goes on.
   ::signal(SIGPIPE, SIG_IGN);
-  // Each description passes through documents and texts of a few megabytes. Memory freed after one
-  // is kept for the next rather than handed back and faulted in again, which costs more than the
-  // parsing itself on a virtual machine.
-  mallopt(M_MMAP_THRESHOLD, 32 << 20);
-  mallopt(M_TRIM_THRESHOLD, 64 << 20);
+  platform::prepareHeapForDocuments();
 
   std::string prefix;
   bool verbose = false;

@@ -37,6 +37,6 @@ print("**7. The Windows update run under Wine** over eight installed description
       "DOM work with MSXML and none of the project's code: create, load the installed and the new description, "
       "save one, eight times), wall clock, median of the runs, both in one hyperfine run:\n")
 print("| figure | ours | floor | ratio | goal | |\n|---|---|---|---|---|---|")
-print(f"| NexlumeQ7Setup.exe update run / floor | {u['median']:.2f} s | {f['median']:.2f} s | {ratio:.2f}x | <= 1.5x | "
-      f"{'met' if ratio <= 1.5 else 'missed'} |\n")
+print(f"| NexlumeQ7Setup.exe update run / floor | {u['median']:.2f} s | {f['median']:.2f} s | {ratio:.2f}x | <= 1.1x | "
+      f"{'met' if ratio <= 1.1 else 'missed'} |\n")
 PY

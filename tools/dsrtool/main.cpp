@@ -28,7 +28,10 @@ int wmain(int argc, wchar_t** argv) {
   return status;
 }
 #else
+#include "platform/posix/Heap.h"
+
 int main(int argc, char** argv) {
+  platform::prepareHeapForDocuments();
   const std::vector<std::string> args(argv + 1, argv + argc);
   return runDsrTool(args, std::cin, std::cout, std::cerr);
 }
