@@ -612,8 +612,7 @@ LoadResult loadInto(std::shared_ptr<Document::Impl>& impl_, xmlsource::JudgedDoc
     Document::Impl& impl = *impl_;
     impl.document = createDomDocument();  // empty until the document has loaded
     if (!judged.verdict) return judged.verdict;
-    const std::string parsed = xmlsource::withoutBlankText(
-        std::string_view(reinterpret_cast<const char*>(judged.text.data()), judged.text.size()), judged.bareDoctype);
+    const std::string parsed = xmlsource::withoutBlankText(judged);
     judged.text = {};
 
     ComRef<IXMLDOMDocument2> loading = createDomDocument();
@@ -639,9 +638,13 @@ LoadResult loadInto(std::shared_ptr<Document::Impl>& impl_, xmlsource::JudgedDoc
 
 }  // namespace
 
-LoadResult Document::load(const std::string& path) { return loadInto(impl_, xmlsource::judgeFile(path)); }
+LoadResult Document::load(const std::string& path) {
+  return loadInto(impl_, xmlsource::judgeFile(path, xmlsource::BlankText::Listed));
+}
 
-LoadResult Document::loadBytes(std::string_view bytes) { return loadInto(impl_, xmlsource::judgeBytes(bytes)); }
+LoadResult Document::loadBytes(std::string_view bytes) {
+  return loadInto(impl_, xmlsource::judgeBytes(bytes, xmlsource::BlankText::Listed));
+}
 
 bool Document::save(const std::string& path, const std::string& backupPath) const {
   const savedtext::TextBuffer text = savedtext::documentText(savedtext::DomTree{}, node());

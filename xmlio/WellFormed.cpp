@@ -144,7 +144,8 @@ std::size_t nextMarkupInText(const char* p, std::size_t from, std::size_t n) {
 
 class Judge {
  public:
-  explicit Judge(std::string_view text) : text_(text), p_(text.data()), n_(text.size()) {}
+  Judge(std::string_view text, std::vector<TextSpan>* blankText)
+      : text_(text), p_(text.data()), n_(text.size()), blankText_(blankText) {}
 
   Judgement run() {
     if (startsWith(0, "<?xml") && n_ > 5 && isSpace(p_[5]) && !declaration()) return result_;
@@ -153,7 +154,9 @@ class Judge {
     while (true) {
       if (open_.empty()) {
         // Outside the root: white space and markup only.
+        const std::size_t blank = i_;
         while (i_ < n_ && isSpace(p_[i_])) ++i_;
+        if (blankText_ != nullptr && i_ != blank) blankText_->push_back(TextSpan{blank, i_ - blank});
         if (i_ >= n_) break;
         if (p_[i_] != '<') return fail(i_, rootSeen ? "text after the root element" : "text before the root element");
         if (startsWith(i_, "<?")) {
@@ -173,6 +176,7 @@ class Judge {
           rootSeen = true;
           if (!startTag()) return result_;
         }
+        textStart_ = i_;
         continue;
       }
       // Element content: character data up to the next markup or reference.
@@ -182,9 +186,14 @@ class Judge {
       if (c == ']') {
         if (startsWith(i_, "]]>")) return fail(i_, "']]>' in text");
         ++i_;
-      } else if (c == '&') {
+        continue;
+      }
+      if (c == '&') {
         if (!reference()) return result_;
-      } else if (startsWith(i_, "</")) {
+        continue;
+      }
+      if (blankText_ != nullptr) markBlankTextBeforeMarkup();
+      if (startsWith(i_, "</")) {
         if (!endTag()) return result_;
       } else if (!startsWith(i_, "<!") && !startsWith(i_, "<?")) {
         // A start tag, the most common markup, tested for before the rarer kinds.
@@ -200,6 +209,7 @@ class Judge {
       } else {
         return fail(i_, "markup that XML does not allow inside an element");
       }
+      textStart_ = i_;
     }
     if (!rootSeen) return fail(n_, "no root element");
     return result_;
@@ -208,6 +218,13 @@ class Judge {
  private:
   bool startsWith(std::size_t at, std::string_view prefix) const {
     return n_ - std::min(at, n_) >= prefix.size() && std::memcmp(p_ + at, prefix.data(), prefix.size()) == 0;
+  }
+  // The text since the last piece of markup, when it is only white space.
+  void markBlankTextBeforeMarkup() {
+    if (textStart_ == i_) return;
+    for (std::size_t k = textStart_; k < i_; ++k)
+      if (!isSpace(p_[k])) return;
+    blankText_->push_back(TextSpan{textStart_, i_ - textStart_});
   }
   bool skipSpaces() {
     const std::size_t from = i_;
@@ -240,6 +257,7 @@ class Judge {
     if (startsWith(i_, "encoding")) {
       if (!space) return failed(i_, "white space expected in the XML declaration");
       if (!pseudoAttribute("encoding", value)) return false;
+      result_.encodingName = TextSpan{static_cast<std::size_t>(value.data() - p_), value.size()};
       const bool validName = !value.empty() && ((value[0] >= 'A' && value[0] <= 'Z') || (value[0] >= 'a' && value[0] <= 'z')) &&
                              std::all_of(value.begin(), value.end(), [](char c) {
                                return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
@@ -450,6 +468,8 @@ class Judge {
   const char* p_;
   std::size_t n_;
   std::size_t i_ = 0;
+  std::vector<TextSpan>* blankText_;  // where blank text is listed, when it is
+  std::size_t textStart_ = 0;         // where the text since the last piece of markup starts
   std::vector<TextSpan> open_;  // the names of the elements open around i_
   std::vector<std::string_view> attributes_;
   std::unordered_set<std::string_view> seenAttributes_;
@@ -458,7 +478,9 @@ class Judge {
 
 }  // namespace
 
-Judgement judgeWellFormedness(std::string_view text) { return Judge(text).run(); }
+Judgement judgeWellFormedness(std::string_view text, std::vector<TextSpan>* blankText) {
+  return Judge(text, blankText).run();
+}
 
 bool isValidName(std::string_view name) { return !name.empty() && nameLengthAt(name.data(), name.size(), 0) == name.size(); }
 

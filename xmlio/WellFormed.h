@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace xmlsource {
 
@@ -27,12 +28,16 @@ struct Judgement {
   // Where a document type declaration that only names the root stands (length 0 when there is none):
   // the document is read past it.
   TextSpan bareDoctype;
+  // The encoding name the XML declaration gives (length 0 when it names none).
+  TextSpan encodingName;
 
   bool wellFormed() const { return kind == Kind::WellFormed; }
   static Judgement notWellFormed(std::size_t at, std::string what) {
-    return Judgement{Kind::NotWellFormed, at, std::move(what), {}};
+    return Judgement{Kind::NotWellFormed, at, std::move(what), {}, {}};
   }
-  static Judgement declined(std::size_t at, std::string what) { return Judgement{Kind::Declined, at, std::move(what), {}}; }
+  static Judgement declined(std::size_t at, std::string what) {
+    return Judgement{Kind::Declined, at, std::move(what), {}, {}};
+  }
 };
 
 // Judges UTF-8 text made only of XML characters (what makeUtf8 leaves) by the XML 1.0 rules for a
@@ -40,7 +45,10 @@ struct Judgement {
 // comments and processing instructions around it, a document type declaration that only names the
 // root, name and reference syntax, only the five predefined entities, comment, CDATA and processing-
 // instruction syntax, unique attributes, matching tags. One that declares anything is Declined.
-Judgement judgeWellFormedness(std::string_view text);
+// With `blankText`, the judge also lists, in order, every text between two pieces of markup that is
+// only white space (its raw characters: a reference is no white space), which a DOM that keeps all
+// white space must not be given.
+Judgement judgeWellFormedness(std::string_view text, std::vector<TextSpan>* blankText = nullptr);
 
 // Whether a code point may appear in an XML document.
 bool isXmlChar(std::uint32_t c);

@@ -239,15 +239,17 @@ JudgedDocument outOfMemory() {
 }
 
 // The verdict on bytes that could be had: the characters, then the markup.
-JudgedDocument judge(std::vector<std::uint8_t> bytes) {
+JudgedDocument judge(std::vector<std::uint8_t> bytes, BlankText blankText) {
   JudgedDocument judged;
   Judgement judgement = makeUtf8(bytes);
   const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  if (judgement.wellFormed()) judgement = judgeWellFormedness(text);
+  if (judgement.wellFormed())
+    judgement = judgeWellFormedness(text, blankText == BlankText::Listed ? &judged.blankText : nullptr);
   switch (judgement.kind) {
     case Judgement::Kind::WellFormed:
       judged.text = std::move(bytes);
       judged.bareDoctype = judgement.bareDoctype;
+      judged.encodingName = judgement.encodingName;
       return judged;
     case Judgement::Kind::NotWellFormed: {
       const TextPosition place = positionOf(text, judgement.at);
@@ -271,25 +273,25 @@ std::string tooLargeReason() {
   return "larger than " + std::to_string(kMaxDocumentBytes >> 20) + " MiB, far more than any description holds";
 }
 
-JudgedDocument judgeFile(const std::string& path) {
+JudgedDocument judgeFile(const std::string& path, BlankText blankText) {
   try {
     std::vector<std::uint8_t> bytes;
     JudgedDocument read = readBounded(path, bytes);
     if (!read.verdict) return read;
-    return judge(std::move(bytes));
+    return judge(std::move(bytes), blankText);
   } catch (const std::bad_alloc&) {
     return outOfMemory();
   }
 }
 
-JudgedDocument judgeBytes(std::string_view bytes) {
+JudgedDocument judgeBytes(std::string_view bytes, BlankText blankText) {
   if (bytes.size() > kMaxDocumentBytes) {
     JudgedDocument refused;
     refused.verdict = dom::LoadResult::failure(dom::LoadStatus::Declined, tooLargeReason());
     return refused;
   }
   try {
-    return judge(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+    return judge(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), blankText);
   } catch (const std::bad_alloc&) {
     return outOfMemory();
   }
@@ -329,58 +331,24 @@ std::string declarationDeclaringUtf8(std::string_view data) {
   return text;
 }
 
-std::string withoutBlankText(std::string_view text, TextSpan bareDoctype) {
-  const std::size_t n = text.size();
+std::string withoutBlankText(const JudgedDocument& judged) {
+  const std::string_view text(reinterpret_cast<const char*>(judged.text.data()), judged.text.size());
   std::string out;
-  out.reserve(n);
+  out.reserve(text.size());
   std::size_t at = 0;
-  if (startsWith(text, 0, "<?xml") && n > 5 && isXmlSpace(text[5])) {
-    const std::size_t end = text.find("?>", 5);
-    if (end != std::string_view::npos) {
-      out.append("<?xml ").append(declarationDeclaringUtf8(text.substr(5, end - 5))).append("?>");
-      at = end + 2;
-    }
-  }
-  // Just after the first `close` from `from` on, or the end of the text.
-  const auto after = [&](std::size_t from, std::string_view close) {
-    const std::size_t found = text.find(close, from);
-    return found == std::string_view::npos ? n : found + close.size();
+  // Copies up to `span`, then `replacement` in its place.
+  const auto replace = [&](TextSpan span, std::string_view replacement) {
+    out.append(text, at, span.at - at).append(replacement);
+    at = span.at + span.length;
   };
-  while (at < n) {
-    if (text[at] != '<') {
-      const std::size_t end = std::min(text.find('<', at), n);
-      std::size_t blank = at;
-      while (blank < end && isXmlSpace(text[blank])) ++blank;
-      if (blank != end) out.append(text, at, end - at);
-      at = end;
-      continue;
-    }
-    if (bareDoctype.length > 0 && at == bareDoctype.at) {
-      at += bareDoctype.length;
-      continue;
-    }
-    std::size_t end;
-    if (startsWith(text, at, "<!--")) {
-      end = after(at + 4, "-->");
-    } else if (startsWith(text, at, "<![CDATA[")) {
-      end = after(at + 9, "]]>");
-    } else if (startsWith(text, at, "<?")) {
-      end = after(at + 2, "?>");
-    } else {
-      // A tag: up to the first '>' outside a quoted attribute value.
-      end = at + 1;
-      while (end < n && text[end] != '>') {
-        if (text[end] == '"' || text[end] == '\'') {
-          const std::size_t close = text.find(text[end], end + 1);
-          end = close == std::string_view::npos ? n : close;
-        }
-        if (end < n) ++end;
-      }
-      end = std::min(end + 1, n);
-    }
-    out.append(text, at, end - at);
-    at = end;
+  if (judged.encodingName.length > 0) replace(judged.encodingName, "UTF-8");
+  for (const TextSpan& blank : judged.blankText) {
+    if (judged.bareDoctype.length > 0 && at <= judged.bareDoctype.at && judged.bareDoctype.at < blank.at)
+      replace(judged.bareDoctype, {});
+    replace(blank, {});
   }
+  if (judged.bareDoctype.length > 0 && at <= judged.bareDoctype.at) replace(judged.bareDoctype, {});
+  out.append(text, at, std::string_view::npos);
   return out;
 }
 

@@ -24,12 +24,17 @@ std::string tooLargeReason();
 struct JudgedDocument {
   dom::LoadResult verdict;
   std::vector<std::uint8_t> text;
-  TextSpan bareDoctype;  // where a document type declaration that only names the root stands
+  TextSpan bareDoctype;   // where a document type declaration that only names the root stands
+  TextSpan encodingName;  // the encoding the XML declaration names, if any
+  // Where the text between two pieces of markup is only white space, when asked for (BlankText::Listed).
+  std::vector<TextSpan> blankText;
 };
+// Whether a judgement lists the blank text, for a DOM that keeps all white space (withoutBlankText).
+enum class BlankText { NotListed, Listed };
 // The file at `path` (Unreadable when it cannot be read, OutOfMemory when memory runs short).
-JudgedDocument judgeFile(const std::string& path);
+JudgedDocument judgeFile(const std::string& path, BlankText blankText = BlankText::NotListed);
 // A document's bytes in memory (a file's content).
-JudgedDocument judgeBytes(std::string_view bytes);
+JudgedDocument judgeBytes(std::string_view bytes, BlankText blankText = BlankText::NotListed);
 
 // Turns a file's bytes into UTF-8 text in place: a UTF-8 byte-order mark is removed; UTF-16 (with a
 // byte-order mark, or recognised by its "<?" start) is converted; a declared ISO-8859-1,
@@ -62,12 +67,11 @@ void appendUtf8(Bytes& out, std::uint32_t c) {
   }
 }
 
-// A checked text as the MSXML component is given it, so that it builds the tree the framework
-// reads without a pass of its own: every text between two pieces of markup that is only white space
-// left out (as pugixml drops it while parsing, judged on the raw characters), a bare document type
-// declaration (at `bareDoctype`) left out, and the XML declaration declaring UTF-8, which the text
-// now is. A construct left open is copied as it stands, for the parser to judge.
-std::string withoutBlankText(std::string_view checkedText, TextSpan bareDoctype = {});
+// A well-formed document's text as a DOM that keeps all white space is given it, so that it builds
+// the tree the framework reads while it parses: the blank text the judge listed left out (as pugixml
+// drops it while parsing), a bare document type declaration left out, and the encoding the XML
+// declaration names made UTF-8, which the text now is. Stretches are copied; nothing is scanned again.
+std::string withoutBlankText(const JudgedDocument& judged);
 
 // The pseudo-attributes of an XML declaration's data (version="1.0"  encoding="x") as saved texts
 // write them: name='value' separated by one space, the encoding, when named, as UTF-8.
