@@ -1,7 +1,8 @@
-// window-probe.exe PROGRAM [ARGUMENTS...]: starts PROGRAM and watches for a top-level window of its
-// process for up to ten seconds. Prints "window: <title>" and "text: <the window's static text>" for
-// the first one seen, then closes it as a user would (the OK button), and "exit: <status>" once the
-// process ended; "no window" when it ended or the time ran out without one.
+// window-probe.exe PROGRAM [ARGUMENTS...]: starts PROGRAM and watches for a visible dialog of its
+// process for up to ten seconds (the hidden windows that COM or an input method make do not count).
+// Prints "window: <title>" and "text: <the window's static text>" for the first one seen, then closes
+// it as a user would (the OK button), and "exit: <status>" once the process ended; "no window" when
+// it ended or the time ran out without one.
 #include <windows.h>
 
 #include <cstdio>
@@ -18,7 +19,11 @@ BOOL CALLBACK visitWindow(HWND window, LPARAM context) {
   auto* search = reinterpret_cast<Search*>(context);
   DWORD owner = 0;
   GetWindowThreadProcessId(window, &owner);
-  if (owner != search->processId) return TRUE;
+  if (owner != search->processId || !IsWindowVisible(window)) return TRUE;
+  // A process that uses COM or an input method also owns hidden windows of its own: only a dialog counts.
+  wchar_t className[64] = {};
+  GetClassNameW(window, className, 64);
+  if (lstrcmpW(className, L"#32770") != 0) return TRUE;
   search->found = window;
   return FALSE;
 }
@@ -65,11 +70,14 @@ int wmain(int argc, wchar_t** argv) {
   if (search.found == nullptr) {
     std::printf("no window\n");
   } else {
-    Sleep(200);  // the dialog fills in its controls after it appears
+    // The dialog fills in its controls after it appears: its text is awaited, on a busy machine too.
+    std::wstring text;
+    for (int waited = 0; waited < 5000 && text.empty(); waited += 100) {
+      Sleep(100);
+      EnumChildWindows(search.found, visitChild, reinterpret_cast<LPARAM>(&text));
+    }
     wchar_t title[512] = {};
     GetWindowTextW(search.found, title, 512);
-    std::wstring text;
-    EnumChildWindows(search.found, visitChild, reinterpret_cast<LPARAM>(&text));
     printUtf8("window", title);
     printUtf8("text", text);
     PostMessageW(search.found, WM_COMMAND, IDOK, 0);
